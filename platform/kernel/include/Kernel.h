@@ -17,3 +17,4 @@
 #include "kernel/Threads.h"
 #include "kernel/Time.h"
 #include "kernel/Types.h"
+#include "kernel/portcls/PortCls.h"

@@ -14,6 +14,7 @@ using ULONG = std::uint32_t;
 using LONG = std::int32_t;
 using ULONGLONG = std::uint64_t;
 using LONGLONG = std::int64_t;
+using PLONGLONG = LONGLONG*;
 using BOOLEAN = std::uint8_t;
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
@@ -135,6 +136,12 @@ inline bool IsEqualGUIDAligned(const GUID& a, const GUID& b) {
 }
 inline bool IsEqualGUID(const GUID& a, const GUID& b) { return IsEqualGUIDAligned(a, b); }
 inline bool operator==(const GUID& a, const GUID& b) { return IsEqualGUIDAligned(a, b); }
+
+#define RtlZeroMemory(destination, length) std::memset((destination), 0, (length))
+#define RtlCopyMemory(destination, source, length) std::memcpy((destination), (source), (length))
+#define RtlMoveMemory(destination, source, length) std::memmove((destination), (source), (length))
+#define RtlFillMemory(destination, length, fill) std::memset((destination), (fill), (length))
+#define RtlEqualMemory(a, b, length) (std::memcmp((a), (b), (length)) == 0)
 
 #define RTL_NUMBER_OF(a) (sizeof(a) / sizeof((a)[0]))
 #define UNREFERENCED_PARAMETER(p) (void)(p)

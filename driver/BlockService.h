@@ -1,0 +1,19 @@
+// The per-block service: one tick per block interrupt, at dispatch level with
+// streamLock held, and the sample operations it uses.
+#pragma once
+
+#include "CardContext.h"
+
+// Moves one block in each direction when a block of credit is there.
+VOID ServiceTick();
+
+// Each sample s becomes s * recordVolume / 100, limited to the format's range.
+VOID ApplyRecordGain(AudioBlock& block);
+// Adds the block's input level to the history while ducking is on.
+VOID MeasureInputLevel(const AudioBlock& block);
+// Scales playback down by the average input level of the history.
+VOID DuckBlock(AudioBlock& block);
+// destination = a + b, sample by sample, saturating (16-bit at +-32,700).
+VOID Mix(AudioBlock& destination, const AudioBlock& a, const AudioBlock& b);
+// Empties the input-level history (driver load).
+VOID ClearInputLevelHistory();
