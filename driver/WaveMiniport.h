@@ -7,11 +7,16 @@
 inline constexpr ULONG kRenderIndex = 0;
 inline constexpr ULONG kCaptureIndex = 1;
 
+class WaveStream;
+
 class WaveMiniport final : public IMiniportWaveCyclic, public IWaveNotify, public CUnknown {
  public:
   DEFINE_STD_CONSTRUCTOR(WaveMiniport)
   ~WaveMiniport() override;
   DECLARE_STD_UNKNOWN()
+
+  // The miniport behind the target of a property request.
+  static WaveMiniport* FromTarget(PUNKNOWN target);
 
   // IMiniport / IMiniportWaveCyclic; passive level.
   STDMETHODIMP GetDescription(PPCFILTER_DESCRIPTOR* description) override;
@@ -26,10 +31,19 @@ class WaveMiniport final : public IMiniportWaveCyclic, public IWaveNotify, publi
                          PKSDATAFORMAT dataFormat, PDMACHANNEL* dmaChannel,
                          PSERVICEGROUP* serviceGroup) override;
 
-  // IWaveNotify.
+  // IWaveNotify. NotifyStream runs in the service tick (streamLock held).
   STDMETHODIMP_(void) NotifyStream(ULONG index) override;
   STDMETHODIMP_(void) RestoreStreamStates() override;
   STDMETHODIMP_(void) PowerDown() override;
+
+  // STATUS_SUCCESS when the format is stereo PCM in the card's rate and depth.
+  static NTSTATUS ValidateFormat(PKSDATAFORMAT dataFormat, ULONG pin);
+
+  ULONG ChannelConfiguration() const { return channelConfiguration; }
+  PPORTWAVECYCLIC Port() const { return port; }
+  PKMUTEX FormatLock() { return &formatLock; }
+  // A stream's end: its index is free again.
+  VOID StreamClosed(ULONG index);
 
  private:
   NTSTATUS CreateDmaChannel(PDMACHANNEL* channel);
@@ -40,9 +54,13 @@ class WaveMiniport final : public IMiniportWaveCyclic, public IWaveNotify, publi
   PDMACHANNEL ringDmaChannels[2] = {};    // the card's playback and capture rings
   ULONG notificationInterval = 0;
   ULONG channelConfiguration = 0;
+  // Guarded by streamLock, so the service tick sees a stream whole or not at all.
+  WaveStream* streams[2] = {};
   UCHAR streamAllocated[2] = {};
-  KMUTEX formatLock;
+  KMUTEX formatLock;  // held while a stream's format fields change
   PCARDCOMMON cardCommon = nullptr;
+
+  friend class WaveStream;
 };
 
 NTSTATUS CreateWaveMiniport(PUNKNOWN* unknown, REFCLSID classId, PUNKNOWN outerUnknown,

@@ -7,7 +7,7 @@
 
 namespace card {
 
-AnalogInput::AnalogInput(const InputSpec& input) : source(input) {
+AnalogInput::AnalogInput(const InputSetting& input) : source(input) {
   if (const auto* tone = std::get_if<SineInput>(&source)) {
     sine.emplace(tone->frequency, tone->levelDbfs);
   } else if (const auto* wavInput = std::get_if<WavInput>(&source)) {

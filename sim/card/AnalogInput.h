@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "card/InputSpec.h"
+#include "card/InputSetting.h"
 #include "card/SineGenerator.h"
 #include "card/wav/WavReader.h"
 
@@ -19,17 +19,17 @@ class AnalogInput {
  public:
   // Opens a WAV input at once; throws wav::WavError when it cannot be read
   // or has more than two channels.
-  explicit AnalogInput(const InputSpec& input);
+  explicit AnalogInput(const InputSetting& input);
 
   // Interleaved stereo samples of `bits` bits for the next frames.
   void fill(std::span<std::int32_t> stereo, unsigned rate, int bits);
 
-  const InputSpec& spec() const { return source; }
+  const InputSetting& setting() const { return source; }
 
  private:
   void fillFromFile(std::span<std::int32_t> stereo, int bits);
 
-  InputSpec source;
+  InputSetting source;
   std::optional<SineGenerator> sine;
   std::unique_ptr<wav::WavReader> file;
   std::vector<std::int32_t> fileSamples;  // reused between blocks

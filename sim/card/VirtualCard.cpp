@@ -364,15 +364,15 @@ std::optional<BlockPeriod> VirtualCard::timerPeriod() const {
 
 // Analog ends --------------------------------------------------------------------
 
-void VirtualCard::setInput(const InputSpec& input) {
+void VirtualCard::setInput(const InputSetting& input) {
   AnalogInput replacement(input);
   std::lock_guard held(engineLock);
   analogInput = std::move(replacement);
 }
 
-InputSpec VirtualCard::input() const {
+InputSetting VirtualCard::input() const {
   std::lock_guard held(engineLock);
-  return analogInput.spec();
+  return analogInput.setting();
 }
 
 void VirtualCard::setOutput(const std::string& path) {

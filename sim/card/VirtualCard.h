@@ -18,14 +18,14 @@
 #include "card/CardRegisters.h"
 #include "card/Controller.h"
 #include "card/DmaChannel.h"
-#include "card/InputSpec.h"
+#include "card/InputSetting.h"
 #include "kernel/host/Bus.h"
 #include "kernel/host/Clock.h"
 
 namespace card {
 
 struct CardOptions {
-  InputSpec input = SilenceInput{};
+  InputSetting input = SilenceInput{};
   std::string outputPath;  // empty: the output goes nowhere
   std::string cardId = std::string(kDefaultCardId);
 };
@@ -77,8 +77,8 @@ class VirtualCard : public kernel::BusDevice {
   unsigned interruptLine() const { return line; }
 
   // Analog ends. Changing one starts it afresh (a file from its beginning).
-  void setInput(const InputSpec& input);
-  InputSpec input() const;
+  void setInput(const InputSetting& input);
+  InputSetting input() const;
   void setOutput(const std::string& path);
   std::string outputPath() const;
 

@@ -117,12 +117,31 @@ bool completeRecord(PIRP irp) {
 }  // namespace internal
 
 NTSTATUS IoManager::open(PDEVICE_OBJECT device, PFILE_OBJECT* file) {
+  return open(device, std::u16string(), file);
+}
+
+namespace {
+void freeFileObject(PFILE_OBJECT file) {
+  delete[] file->FileName.Buffer;
+  delete file;
+}
+}  // namespace
+
+NTSTATUS IoManager::open(PDEVICE_OBJECT device, const std::u16string& referenceString,
+                         PFILE_OBJECT* file) {
   auto* created = new FILE_OBJECT{};
   created->DeviceObject = device;
+  if (!referenceString.empty()) {
+    auto* name = new char16_t[referenceString.size() + 1];
+    std::char_traits<char16_t>::copy(name, referenceString.c_str(), referenceString.size() + 1);
+    created->FileName.Buffer = name;
+    created->FileName.Length = static_cast<USHORT>(referenceString.size() * sizeof(char16_t));
+    created->FileName.MaximumLength = static_cast<USHORT>(created->FileName.Length + 2);
+  }
   auto record = send(created, IRP_MJ_CREATE, newRecord(created, IRP_MJ_CREATE));
   const NTSTATUS status = Request(record).wait(nullptr);
   if (!NT_SUCCESS(status)) {
-    delete created;
+    freeFileObject(created);
     *file = nullptr;
     return status;
   }
@@ -178,7 +197,7 @@ void IoManager::close(PFILE_OBJECT file) {
     std::lock_guard held(all.lock);
     all.pendingByFile.erase(file);
   }
-  delete file;
+  freeFileObject(file);
 }
 
 int IoManager::pendingRequests(PFILE_OBJECT file) {

@@ -34,8 +34,8 @@ TEST(Mdl, LocksAndMapsACallersBuffer) {
 TEST(Mdl, ProbeRaisesOnInvalidOrReadOnlyMemory) {
   const long page = sysconf(_SC_PAGESIZE);
   void* readOnly = mmap(nullptr, page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  void* unmapped = mmap(nullptr, page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  munmap(unmapped, page);
+  // A guard page: mapped, but no access (a freed page may be mapped again at once).
+  void* guard = mmap(nullptr, page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   PVOID mapped = nullptr;
 
   struct Case {
@@ -45,7 +45,7 @@ TEST(Mdl, ProbeRaisesOnInvalidOrReadOnlyMemory) {
     NTSTATUS expected;
   } cases[] = {
       {"low address", reinterpret_cast<void*>(0x1000), IoReadAccess, STATUS_ACCESS_VIOLATION},
-      {"unmapped page", unmapped, IoReadAccess, STATUS_ACCESS_VIOLATION},
+      {"guard page", guard, IoReadAccess, STATUS_ACCESS_VIOLATION},
       {"read-only page for reading", readOnly, IoReadAccess, STATUS_SUCCESS},
       {"read-only page for writing", readOnly, IoWriteAccess, STATUS_ACCESS_VIOLATION},
   };
@@ -54,6 +54,7 @@ TEST(Mdl, ProbeRaisesOnInvalidOrReadOnlyMemory) {
     EXPECT_EQ(lockAndMap(c.address, static_cast<ULONG>(page), c.operation, &mapped), c.expected);
   }
   munmap(readOnly, page);
+  munmap(guard, page);
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ TEST_F(Capture, RefusesAnInputFileItCannotRead) {
   }
   makeCard();
   EXPECT_THROW(card->setInput(WavInput{input}), wav::WavError);
-  EXPECT_EQ(card->input(), InputSpec{SilenceInput{}});
+  EXPECT_EQ(card->input(), InputSetting{SilenceInput{}});
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ std::uint32_t code(std::span<const RateCode> codes, unsigned rate) {
 
 }  // namespace
 
-CardOptions inputFrom(InputSpec input, std::string outputPath) {
+CardOptions inputFrom(InputSetting input, std::string outputPath) {
   CardOptions options;
   options.input = std::move(input);
   options.outputPath = std::move(outputPath);

@@ -24,7 +24,7 @@ struct Ring {
   std::span<std::uint8_t> bytes() const { return {host, kRingBytes}; }
 };
 
-CardOptions inputFrom(InputSpec input, std::string outputPath = {});
+CardOptions inputFrom(InputSetting input, std::string outputPath = {});
 CardOptions outputTo(std::string outputPath);
 CardOptions cardNamed(std::string cardId);
 

@@ -69,6 +69,7 @@ using KPROCESSOR_MODE = CHAR;
 #define STATUS_TIMEOUT                   static_cast<NTSTATUS>(0x00000102L)
 #define STATUS_PENDING                   static_cast<NTSTATUS>(0x00000103L)
 #define STATUS_BUFFER_OVERFLOW           static_cast<NTSTATUS>(0x80000005L)
+#define STATUS_DEVICE_BUSY               static_cast<NTSTATUS>(0x80000011L)
 #define STATUS_NO_MORE_ENTRIES           static_cast<NTSTATUS>(0x8000001AL)
 #define STATUS_UNSUCCESSFUL              static_cast<NTSTATUS>(0xC0000001L)
 #define STATUS_NOT_IMPLEMENTED           static_cast<NTSTATUS>(0xC0000002L)
@@ -89,6 +90,7 @@ using KPROCESSOR_MODE = CHAR;
 #define STATUS_CANCELLED                 static_cast<NTSTATUS>(0xC0000120L)
 #define STATUS_DEVICE_CONFIGURATION_ERROR static_cast<NTSTATUS>(0xC0000182L)
 #define STATUS_NO_MATCH                  static_cast<NTSTATUS>(0xC0000272L)
+#define STATUS_NOT_FOUND                 static_cast<NTSTATUS>(0xC0000225L)
 #define STATUS_INVALID_USER_BUFFER       static_cast<NTSTATUS>(0xC00000E8L)
 
 union LARGE_INTEGER {

@@ -171,24 +171,6 @@ NTSTATUS PcNewServiceGroup(PSERVICEGROUP* outServiceGroup, PUNKNOWN outerUnknown
   return STATUS_SUCCESS;
 }
 
-NTSTATUS PcDispatchIrp(PDEVICE_OBJECT, PIRP irp) {
-  PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
-  NTSTATUS status = STATUS_INVALID_DEVICE_REQUEST;
-  switch (stack->MajorFunction) {
-    case IRP_MJ_CREATE:
-    case IRP_MJ_CLEANUP:
-    case IRP_MJ_CLOSE:
-      status = STATUS_SUCCESS;
-      break;
-    default:
-      break;
-  }
-  irp->IoStatus.Status = status;
-  irp->IoStatus.Information = 0;
-  IoCompleteRequest(irp, IO_NO_INCREMENT);
-  return status;
-}
-
 namespace kernel {
 
 PRESOURCELIST PortClassHost::newResourceList(

@@ -1,5 +1,7 @@
 #include "Ports.h"
 
+#include "Pin.h"
+
 namespace kernel::portcls {
 
 namespace {
@@ -15,9 +17,43 @@ PortBase* portOf(PUNKNOWN unknown) {
   return static_cast<PortBase*>(object);
 }
 
+const PCFILTER_DESCRIPTOR* PortBase::description() const {
+  PMINIPORT miniport = miniportInterface();
+  PPCFILTER_DESCRIPTOR descriptor = nullptr;
+  if (!miniport || !NT_SUCCESS(miniport->GetDescription(&descriptor))) return nullptr;
+  return descriptor;
+}
+
+namespace {
+bool matchesOrWildcard(const GUID& asked, const GUID& offered) {
+  return IsEqualGUIDAligned(offered, GUID_NULL) || IsEqualGUIDAligned(asked, offered);
+}
+}  // namespace
+
+bool formatInRange(const KSDATAFORMAT& format, const KSDATARANGE& range) {
+  if (!matchesOrWildcard(format.MajorFormat, range.MajorFormat) ||
+      !matchesOrWildcard(format.SubFormat, range.SubFormat) ||
+      !matchesOrWildcard(format.Specifier, range.Specifier)) {
+    return false;
+  }
+  // An audio range with a wave format also bounds channels, bits and rate.
+  if (range.FormatSize >= sizeof(KSDATARANGE_AUDIO) &&
+      IsEqualGUIDAligned(format.Specifier, KSDATAFORMAT_SPECIFIER_WAVEFORMATEX) &&
+      format.FormatSize >= sizeof(KSDATAFORMAT_WAVEFORMATEX)) {
+    const auto& audio = reinterpret_cast<const KSDATARANGE_AUDIO&>(range);
+    const auto& wave = reinterpret_cast<const KSDATAFORMAT_WAVEFORMATEX&>(format).WaveFormatEx;
+    return wave.nChannels >= 1 && wave.nChannels <= audio.MaximumChannels &&
+           wave.wBitsPerSample >= audio.MinimumBitsPerSample &&
+           wave.wBitsPerSample <= audio.MaximumBitsPerSample &&
+           wave.nSamplesPerSec >= audio.MinimumSampleFrequency &&
+           wave.nSamplesPerSec <= audio.MaximumSampleFrequency;
+  }
+  return true;
+}
+
 // ---- WaveCyclic ------------------------------------------------------------------
 
-WaveCyclicPort::WaveCyclicPort(PUNKNOWN outer) : CUnknown(outer) {}
+WaveCyclicPort::WaveCyclicPort(PUNKNOWN outer) : CUnknown(outer) { KeInitializeMutex(&pinLock, 0); }
 
 WaveCyclicPort::~WaveCyclicPort() { releaseMiniport(); }
 
@@ -63,6 +99,58 @@ STDMETHODIMP WaveCyclicPort::NewMasterDmaChannel(PDMACHANNEL* dmaChannel, PUNKNO
   channel->AddRef();
   *dmaChannel = channel;
   return STATUS_SUCCESS;
+}
+
+NTSTATUS WaveCyclicPort::createPin(ULONG pinId, const KSDATAFORMAT* format, Pin** out) {
+  *out = nullptr;
+  const PCFILTER_DESCRIPTOR* descriptor = description();
+  if (!descriptor || !boundMiniport) return STATUS_INVALID_DEVICE_REQUEST;
+  if (pinId >= descriptor->PinCount || pinId >= RTL_NUMBER_OF(openPins) || !format ||
+      format->FormatSize < sizeof(KSDATAFORMAT)) {
+    return STATUS_INVALID_PARAMETER;
+  }
+  const PCPIN_DESCRIPTOR& pin = descriptor->Pins[pinId];
+  if (pin.MaxFilterInstanceCount == 0) return STATUS_INVALID_DEVICE_REQUEST;  // a bridge
+  bool inRange = false;
+  for (ULONG i = 0; i < pin.KsPinDescriptor.DataRangesCount && !inRange; ++i) {
+    inRange = formatInRange(*format, *pin.KsPinDescriptor.DataRanges[i]);
+  }
+  if (!inRange) return STATUS_NO_MATCH;
+
+  KeWaitForSingleObject(&pinLock, Executive, KernelMode, FALSE, nullptr);
+  if (openPins[pinId] >= pin.MaxFilterInstanceCount) {
+    KeReleaseMutex(&pinLock, FALSE);
+    return STATUS_DEVICE_BUSY;
+  }
+  auto* created = new (NonPagedPool, kTagPin) Pin(nullptr, GetNonDelegatingUnknown(), pinId);
+  if (!created) {
+    KeReleaseMutex(&pinLock, FALSE);
+    return STATUS_INSUFFICIENT_RESOURCES;
+  }
+  created->AddRef();
+  PMINIPORTWAVECYCLICSTREAM stream = nullptr;
+  PDMACHANNEL channel = nullptr;
+  PSERVICEGROUP group = nullptr;
+  const BOOLEAN capture = pin.KsPinDescriptor.DataFlow == KSPIN_DATAFLOW_OUT ? TRUE : FALSE;
+  const NTSTATUS status =
+      boundMiniport->NewStream(&stream, nullptr, NonPagedPool, pinId, capture,
+                               const_cast<PKSDATAFORMAT>(format), &channel, &group);
+  if (!NT_SUCCESS(status) || !stream) {
+    KeReleaseMutex(&pinLock, FALSE);
+    created->Release();
+    return NT_SUCCESS(status) ? STATUS_UNSUCCESSFUL : status;
+  }
+  ++openPins[pinId];
+  KeReleaseMutex(&pinLock, FALSE);
+  created->attach(stream, channel, group);
+  *out = created;
+  return STATUS_SUCCESS;
+}
+
+void WaveCyclicPort::pinClosed(ULONG pinId) {
+  KeWaitForSingleObject(&pinLock, Executive, KernelMode, FALSE, nullptr);
+  if (pinId < RTL_NUMBER_OF(openPins) && openPins[pinId] > 0) --openPins[pinId];
+  KeReleaseMutex(&pinLock, FALSE);
 }
 
 void WaveCyclicPort::releaseMiniport() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "kernel/Irp.h"
 
@@ -23,6 +24,10 @@ class IoManager {
   // Sends IRP_MJ_CREATE to the device; on success returns the new handle's
   // file object.
   static NTSTATUS open(PDEVICE_OBJECT device, PFILE_OBJECT* file);
+  // The same with a reference string naming what to open on the device (the
+  // part of a device interface's path after the device).
+  static NTSTATUS open(PDEVICE_OBJECT device, const std::u16string& referenceString,
+                       PFILE_OBJECT* file);
   // A device-control request with METHOD_NEITHER buffers in the caller's
   // memory, sent from user mode. Waits for completion when the driver pends it.
   static NTSTATUS deviceControl(PFILE_OBJECT file, ULONG code, void* input, ULONG inputLength,

@@ -147,9 +147,95 @@ struct IServiceGroup : IServiceSink {
 };
 using PSERVICEGROUP = IServiceGroup*;
 
-// ---- Filter descriptors (filled in by the kernel-streaming layer) --------------
+// ---- Filter descriptors ---------------------------------------------------------
 
-struct PCFILTER_DESCRIPTOR;
+struct PCPROPERTY_ITEM;
+
+// A property request as the port hands it to a miniport's handler.
+struct PCPROPERTY_REQUEST {
+  PUNKNOWN MajorTarget;  // the miniport
+  PUNKNOWN MinorTarget;  // the stream, for pin properties
+  ULONG Node;            // ULONG(-1) for the filter
+  const PCPROPERTY_ITEM* PropertyItem;
+  ULONG Verb;            // KSPROPERTY_TYPE_GET, _SET or _BASICSUPPORT
+  ULONG InstanceSize;
+  PVOID Instance;        // what follows the property (and node) in the request
+  ULONG ValueSize;       // in: the buffer's size; out: the bytes answered
+  PVOID Value;
+  PIRP Irp;
+};
+using PPCPROPERTY_REQUEST = PCPROPERTY_REQUEST*;
+using PCPFNPROPERTY_HANDLER = NTSTATUS (*)(PPCPROPERTY_REQUEST propertyRequest);
+
+#define PCPROPERTY_ITEM_FLAG_GET KSPROPERTY_TYPE_GET
+#define PCPROPERTY_ITEM_FLAG_SET KSPROPERTY_TYPE_SET
+#define PCPROPERTY_ITEM_FLAG_BASICSUPPORT KSPROPERTY_TYPE_BASICSUPPORT
+
+struct PCPROPERTY_ITEM {
+  const GUID* Set;
+  ULONG Id;
+  ULONG Flags;
+  PCPFNPROPERTY_HANDLER Handler;
+};
+
+struct PCAUTOMATION_TABLE {
+  ULONG PropertyItemSize;
+  ULONG PropertyCount;
+  const PCPROPERTY_ITEM* Properties;
+  ULONG MethodItemSize;
+  ULONG MethodCount;
+  const void* Methods;
+  ULONG EventItemSize;
+  ULONG EventCount;
+  const void* Events;
+  ULONG Reserved;
+};
+using PPCAUTOMATION_TABLE = const PCAUTOMATION_TABLE*;
+
+// An automation table over a static array of property items.
+#define DEFINE_PCAUTOMATION_TABLE_PROP(name, properties)                                 \
+  const PCAUTOMATION_TABLE name = {sizeof((properties)[0]),                              \
+                                   static_cast<ULONG>(RTL_NUMBER_OF(properties)),        \
+                                   (properties), 0, 0, nullptr, 0, 0, nullptr, 0}
+
+struct PCPIN_DESCRIPTOR {
+  ULONG MaxGlobalInstanceCount;
+  ULONG MaxFilterInstanceCount;
+  ULONG MinFilterInstanceCount;
+  const PCAUTOMATION_TABLE* AutomationTable;
+  KSPIN_DESCRIPTOR KsPinDescriptor;
+};
+
+struct PCNODE_DESCRIPTOR {
+  ULONG Flags;
+  const PCAUTOMATION_TABLE* AutomationTable;
+  const GUID* Type;
+  const GUID* Name;
+};
+
+// A connection between node pins; PCFILTER_NODE as a node means the filter itself.
+#define PCFILTER_NODE static_cast<ULONG>(-1)
+struct PCCONNECTION_DESCRIPTOR {
+  ULONG FromNode;
+  ULONG FromNodePin;
+  ULONG ToNode;
+  ULONG ToNodePin;
+};
+
+struct PCFILTER_DESCRIPTOR {
+  ULONG Version;
+  const PCAUTOMATION_TABLE* AutomationTable;
+  ULONG PinSize;
+  ULONG PinCount;
+  const PCPIN_DESCRIPTOR* Pins;
+  ULONG NodeSize;
+  ULONG NodeCount;
+  const PCNODE_DESCRIPTOR* Nodes;
+  ULONG ConnectionCount;
+  const PCCONNECTION_DESCRIPTOR* Connections;
+  ULONG CategoryCount;
+  const GUID* Categories;
+};
 using PPCFILTER_DESCRIPTOR = PCFILTER_DESCRIPTOR*;
 
 // ---- Ports and miniports ------------------------------------------------------

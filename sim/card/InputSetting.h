@@ -25,11 +25,11 @@ struct WavInput {
   bool operator==(const WavInput&) const = default;
 };
 
-using InputSpec = std::variant<SilenceInput, SineInput, WavInput>;
+using InputSetting = std::variant<SilenceInput, SineInput, WavInput>;
 
 // Throws std::invalid_argument naming what is wrong with the text.
-InputSpec parseInputSpec(std::string_view text);
+InputSetting parseInputSetting(std::string_view text);
 // The settings string that parses back to the same input.
-std::string formatInputSpec(const InputSpec& input);
+std::string formatInputSetting(const InputSetting& input);
 
 }  // namespace card

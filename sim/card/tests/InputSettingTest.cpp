@@ -2,19 +2,19 @@
 
 #include <stdexcept>
 
-#include "card/InputSpec.h"
+#include "card/InputSetting.h"
 
 namespace {
 
-using card::formatInputSpec;
-using card::InputSpec;
-using card::parseInputSpec;
+using card::formatInputSetting;
+using card::InputSetting;
+using card::parseInputSetting;
 using card::SilenceInput;
 using card::SineInput;
 using card::WavInput;
 
-TEST(InputSpec, ParsesEachForm) {
-  const std::vector<std::pair<const char*, InputSpec>> cases = {
+TEST(InputSetting, ParsesEachForm) {
+  const std::vector<std::pair<const char*, InputSetting>> cases = {
       {"silence", SilenceInput{}},
       {"sine:1000:-6", SineInput{1000, -6}},
       {"sine:440.5:0", SineInput{440.5, 0}},
@@ -23,12 +23,12 @@ TEST(InputSpec, ParsesEachForm) {
       {"relative.wav", WavInput{"relative.wav"}},
   };
   for (const auto& [text, expected] : cases) {
-    EXPECT_EQ(parseInputSpec(text), expected) << text;
-    EXPECT_EQ(parseInputSpec(formatInputSpec(expected)), expected) << text;
+    EXPECT_EQ(parseInputSetting(text), expected) << text;
+    EXPECT_EQ(parseInputSetting(formatInputSetting(expected)), expected) << text;
   }
 }
 
-TEST(InputSpec, RejectsMalformedSinesNamingTheProblem) {
+TEST(InputSetting, RejectsMalformedSinesNamingTheProblem) {
   const std::vector<std::pair<const char*, const char*>> cases = {
       {"", "empty"},
       {"sine:", "frequency and a level"},
@@ -44,7 +44,7 @@ TEST(InputSpec, RejectsMalformedSinesNamingTheProblem) {
   };
   for (const auto& [text, problem] : cases) {
     try {
-      parseInputSpec(text);
+      parseInputSetting(text);
       ADD_FAILURE() << "accepted \"" << text << "\"";
     } catch (const std::invalid_argument& error) {
       const std::string message = error.what();

@@ -1,4 +1,4 @@
-#include "card/InputSpec.h"
+#include "card/InputSetting.h"
 
 #include <charconv>
 #include <cmath>
@@ -35,7 +35,7 @@ std::string shortest(double value) {
 
 }  // namespace
 
-InputSpec parseInputSpec(std::string_view text) {
+InputSetting parseInputSetting(std::string_view text) {
   if (text.empty()) reject(text, "empty");
   if (text == kSilence) return SilenceInput{};
   if (!text.starts_with(kSinePrefix)) return WavInput{std::string(text)};
@@ -50,7 +50,7 @@ InputSpec parseInputSpec(std::string_view text) {
   return SineInput{frequency, level};
 }
 
-std::string formatInputSpec(const InputSpec& input) {
+std::string formatInputSetting(const InputSetting& input) {
   if (const auto* sine = std::get_if<SineInput>(&input)) {
     return std::string(kSinePrefix) + shortest(sine->frequency) + ':' + shortest(sine->levelDbfs);
   }
