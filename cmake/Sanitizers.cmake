@@ -11,8 +11,8 @@ elseif(NOT KORVANE_SANITIZE STREQUAL "")
   message(FATAL_ERROR "KORVANE_SANITIZE must be '', 'address,undefined' or 'thread'")
 endif()
 
-# korvane_test(name LABELS l1 [l2...] SOURCES ... LIBS ...): a GoogleTest program
-# registered with ctest under the given labels.
+# korvane_test(name LABELS label SOURCES ... LIBS ...): a GoogleTest program
+# registered with ctest under its label.
 function(korvane_test name)
   cmake_parse_arguments(T "" "" "LABELS;SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})

@@ -61,7 +61,8 @@ struct CardContext {
   // ---- Low-latency client (buffer addresses under the client's buffer lock) ---
   PUCHAR clientPlay[2][2];  // [channel][half]
   AudioBlock llPlayBlock[2];
-  ULONG llHalf;
+  // Written by the buffer-done request without streamLock: interlocked.
+  volatile LONG llHalf;
   // Raised by the interrupt routine, lowered by the service DPC: only
   // interlocked operations touch it.
   volatile LONG interruptCredit;

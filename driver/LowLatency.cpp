@@ -1,16 +1,235 @@
 #include "LowLatency.h"
 
+#include "BlockService.h"
 #include "CardContext.h"
 
 LowLatencyState lowLatency;
 
 namespace {
+
 constexpr ULONG kRemoveLockSize = 24;
+constexpr ULONG kEventsInputBytes = 16;
+constexpr ULONG kMapInputBytes = 72;
+
+ULONGLONG Word64(const UCHAR* input, ULONG index) {
+  ULONGLONG value;
+  RtlCopyMemory(&value, input + index * 8, sizeof value);
+  return value;
+}
+
+ULONG BytesPerSample() { return cardContext.bitDepth / 8; }
+
+// Frames a client half may carry: the block's, but never past the mapped length.
+ULONG ClientFrames() {
+  const ULONG sampleBytes = BytesPerSample();
+  const ULONG frames = cardContext.blockBytes / (2 * sampleBytes);
+  const ULONG fits = lowLatency.mappedLength / sampleBytes;
+  return frames < fits ? frames : fits;
+}
+
+// Unlocks and frees every descriptor and empties the address slots.
+VOID FreeDescriptors() {
+  auto& ll = lowLatency;
+  PMDL* tables[] = {&ll.captureMdls[0][0], &ll.playMdls[0][0]};
+  for (PMDL* table : tables) {
+    for (int i = 0; i < 4; ++i) {
+      if (!table[i]) continue;
+      MmUnlockPages(table[i]);
+      IoFreeMdl(table[i]);
+      table[i] = nullptr;
+    }
+  }
+  RtlZeroMemory(ll.captureAddresses, sizeof ll.captureAddresses);
+  RtlZeroMemory(ll.playAddresses, sizeof ll.playAddresses);
+}
+
 }  // namespace
 
 VOID InitializeLowLatencyState() {
   RtlZeroMemory(&lowLatency, sizeof lowLatency);
   IoInitializeRemoveLockEx(&lowLatency.removeLock, kTagRemoveLock, 0, 0, kRemoveLockSize);
-  lowLatency.bufferLock = 0;
-  lowLatency.eventLock = 0;
+  KeInitializeSpinLock(&lowLatency.bufferLock);
+  KeInitializeSpinLock(&lowLatency.eventLock);
+  KeInitializeSpinLock(&lowLatency.claimLock);
+}
+
+NTSTATUS SetEvents(const UCHAR* input, ULONG inputLength) {
+  PAGED_CODE();
+  if (!input || inputLength < kEventsInputBytes) return STATUS_UNSUCCESSFUL;
+  const ULONGLONG handles[2] = {Word64(input, 0), Word64(input, 1)};
+  KIRQL old;
+  KeAcquireSpinLock(&lowLatency.eventLock, &old);
+  const bool filled = lowLatency.events[0] || lowLatency.events[1];
+  KeReleaseSpinLock(&lowLatency.eventLock, old);
+  if (!handles[0] || !handles[1] || filled) return STATUS_UNSUCCESSFUL;
+
+  PKEVENT referenced[2] = {};
+  for (int half = 0; half < 2; ++half) {
+    // Handles travel as 64-bit values of which the low 32 bits are the handle.
+    HANDLE handle = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(handles[half] & 0xFFFFFFFF));
+    PVOID object = nullptr;
+    if (!NT_SUCCESS(ObReferenceObjectByHandle(handle, EVENT_MODIFY_STATE, *ExEventObjectType,
+                                              KernelMode, &object, nullptr))) {
+      if (referenced[0]) ObDereferenceObject(referenced[0]);
+      return STATUS_UNSUCCESSFUL;
+    }
+    referenced[half] = static_cast<PKEVENT>(object);
+  }
+  KeAcquireSpinLock(&lowLatency.eventLock, &old);
+  const bool raced = lowLatency.events[0] || lowLatency.events[1];
+  if (!raced) {
+    lowLatency.events[0] = referenced[0];
+    lowLatency.events[1] = referenced[1];
+  }
+  KeReleaseSpinLock(&lowLatency.eventLock, old);
+  if (raced) {
+    ObDereferenceObject(referenced[0]);
+    ObDereferenceObject(referenced[1]);
+    return STATUS_UNSUCCESSFUL;
+  }
+  return STATUS_SUCCESS;
+}
+
+VOID ReleaseEvents() {
+  PKEVENT released[2];
+  KIRQL old;
+  KeAcquireSpinLock(&lowLatency.eventLock, &old);
+  released[0] = lowLatency.events[0];
+  released[1] = lowLatency.events[1];
+  lowLatency.events[0] = lowLatency.events[1] = nullptr;
+  KeReleaseSpinLock(&lowLatency.eventLock, old);
+  for (PKEVENT event : released) {
+    if (event) ObDereferenceObject(event);
+  }
+}
+
+NTSTATUS MapClientBuffers(const UCHAR* input, ULONG inputLength) {
+  PAGED_CODE();
+  if (!input || inputLength < kMapInputBytes) return STATUS_INVALID_PARAMETER;
+  auto& ll = lowLatency;
+  for (int channel = 0; channel < 2; ++channel) {
+    for (int half = 0; half < 2; ++half) {
+      if (ll.captureMdls[channel][half] || ll.playMdls[channel][half]) {
+        return STATUS_INVALID_PARAMETER;
+      }
+    }
+  }
+  const ULONG length = static_cast<ULONG>(Word64(input, 8) & 0xFFFFFFFF);
+  // Lock one buffer; false only when no descriptor could be had.
+  auto lockBuffer = [length](ULONGLONG address, PMDL* mdl, PUCHAR* mapped) {
+    if (address == 0) return true;
+    *mdl = IoAllocateMdl(reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(address)), length, FALSE,
+                         FALSE, nullptr);
+    if (!*mdl) return false;
+    __try {
+      MmProbeAndLockPages(*mdl, KernelMode, IoWriteAccess);
+    } __except (EXCEPTION_EXECUTE_HANDLER) {
+      IoFreeMdl(*mdl);
+      *mdl = nullptr;
+      return true;  // this buffer stays unmapped; the others go on
+    }
+    *mapped = static_cast<PUCHAR>(MmGetSystemAddressForMdlSafe(*mdl, NormalPagePriority));
+    return true;
+  };
+  bool complete = length > 0;
+  for (int channel = 0; channel < 2 && complete; ++channel) {
+    for (int half = 0; half < 2 && complete; ++half) {
+      const ULONG slot = static_cast<ULONG>(channel * 2 + half);
+      complete = lockBuffer(Word64(input, slot), &ll.captureMdls[channel][half],
+                            &ll.captureAddresses[channel][half]) &&
+                 lockBuffer(Word64(input, 4 + slot), &ll.playMdls[channel][half],
+                            &ll.playAddresses[channel][half]);
+    }
+  }
+  if (!complete) {
+    FreeDescriptors();
+    return length > 0 ? STATUS_INSUFFICIENT_RESOURCES : STATUS_INVALID_PARAMETER;
+  }
+  KIRQL old;
+  KeAcquireSpinLock(&ll.bufferLock, &old);
+  ll.mappedLength = length;
+  RtlCopyMemory(cardContext.clientCapture, ll.captureAddresses, sizeof ll.captureAddresses);
+  RtlCopyMemory(cardContext.clientPlay, ll.playAddresses, sizeof ll.playAddresses);
+  KeReleaseSpinLock(&ll.bufferLock, old);
+  return STATUS_SUCCESS;
+}
+
+VOID UnmapClientBuffers() {
+  PAGED_CODE();
+  auto& ll = lowLatency;
+  KIRQL old;
+  KeAcquireSpinLock(&ll.bufferLock, &old);
+  RtlZeroMemory(cardContext.clientPlay, sizeof cardContext.clientPlay);
+  RtlZeroMemory(cardContext.clientCapture, sizeof cardContext.clientCapture);
+  ll.mappedLength = 0;
+  KeReleaseSpinLock(&ll.bufferLock, old);
+  FreeDescriptors();
+}
+
+VOID LlStart() {
+  KIRQL old;
+  KeAcquireSpinLock(&cardContext.streamLock, &old);
+  InterlockedExchange(&cardContext.llHalf, 0);
+  cardContext.llRunning = 1;
+  KeReleaseSpinLock(&cardContext.streamLock, old);
+}
+
+VOID LlStop() {
+  KIRQL old;
+  KeAcquireSpinLock(&cardContext.streamLock, &old);
+  cardContext.llRunning = 0;
+  InterlockedExchange(&cardContext.llHalf, 0);
+  cardContext.llEventIndex = 0;
+  KeReleaseSpinLock(&cardContext.streamLock, old);
+}
+
+VOID InterleavePlayHalf(ULONG half) {
+  auto& card = cardContext;
+  KIRQL old;
+  KeAcquireSpinLock(&lowLatency.bufferLock, &old);
+  const PUCHAR left = card.clientPlay[0][half];
+  const PUCHAR right = card.clientPlay[1][half];
+  if (left && right) {
+    AudioBlock& block = card.llPlayBlock[half];
+    const ULONG sampleBytes = BytesPerSample();
+    const ULONG frames = ClientFrames();
+    PUCHAR out = block.data;
+    for (ULONG k = 0; k < frames; ++k) {
+      RtlCopyMemory(out, left + k * sampleBytes, sampleBytes);
+      RtlCopyMemory(out + sampleBytes, right + k * sampleBytes, sampleBytes);
+      out += 2 * sampleBytes;
+    }
+    if (card.routingMode == 0 && card.duckingEnabled) DuckBlock(block);
+  }
+  KeReleaseSpinLock(&lowLatency.bufferLock, old);
+}
+
+VOID DeinterleaveCaptureHalf() {
+  auto& card = cardContext;
+  const ULONG half = static_cast<ULONG>(ReadLongAcquire(&card.llHalf)) & 1;
+  KeAcquireSpinLockAtDpcLevel(&lowLatency.bufferLock);
+  const PUCHAR left = card.clientCapture[0][half];
+  const PUCHAR right = card.clientCapture[1][half];
+  if (left && right) {
+    const AudioBlock& block = card.llCaptureBlock[half];
+    const ULONG sampleBytes = BytesPerSample();
+    const ULONG frames = ClientFrames();
+    const UCHAR* in = block.data;
+    for (ULONG k = 0; k < frames; ++k) {
+      RtlCopyMemory(left + k * sampleBytes, in, sampleBytes);
+      RtlCopyMemory(right + k * sampleBytes, in + sampleBytes, sampleBytes);
+      in += 2 * sampleBytes;
+    }
+  }
+  KeReleaseSpinLockFromDpcLevel(&lowLatency.bufferLock);
+}
+
+VOID SignalClient() {
+  auto& card = cardContext;
+  KeAcquireSpinLockAtDpcLevel(&lowLatency.eventLock);
+  if (PKEVENT event = lowLatency.events[card.llEventIndex]) {
+    KeSetEvent(event, IO_NO_INCREMENT, FALSE);
+    card.llEventIndex ^= 1;
+  }
+  KeReleaseSpinLockFromDpcLevel(&lowLatency.eventLock);
 }

@@ -10,10 +10,12 @@ struct LowLatencyState {
   PMDL playMdls[2][2];
   PUCHAR captureAddresses[2][2];
   PUCHAR playAddresses[2][2];
+  ULONG mappedLength;  // bytes of each mapped buffer
   ULONG clientValue;
   IO_REMOVE_LOCK removeLock;  // brackets every private request
   KSPIN_LOCK bufferLock;      // guards clientPlay and clientCapture in cardContext
   KSPIN_LOCK eventLock;
+  KSPIN_LOCK claimLock;       // makes the claim and its token one step
   LONG claimed;
   ULONG ownerToken;
 };
@@ -21,3 +23,16 @@ struct LowLatencyState {
 extern LowLatencyState lowLatency;
 
 VOID InitializeLowLatencyState();
+
+// Passive level, from the control requests.
+NTSTATUS SetEvents(const UCHAR* input, ULONG inputLength);
+VOID ReleaseEvents();
+NTSTATUS MapClientBuffers(const UCHAR* input, ULONG inputLength);
+VOID UnmapClientBuffers();
+VOID LlStart();
+VOID LlStop();
+VOID InterleavePlayHalf(ULONG half);
+
+// The service tick (dispatch level, streamLock held).
+VOID DeinterleaveCaptureHalf();
+VOID SignalClient();

@@ -1,9 +1,233 @@
+// One tick per block interrupt: the capture part decides what the recording
+// side receives, the playback part what the card plays. Both routings follow
+// their tables row by row. Dispatch level, streamLock held.
 #include "BlockService.h"
+#include "LowLatency.h"
+#include "Rings.h"
+#include "WaveMiniport.h"
+
+namespace {
+
+struct Tick {
+  CardContext& card;
+  ULONG block;
+  ULONG unit;  // bytes of 10 ms of stereo audio: one notification
+  bool R, C, L, M, P;
+  AudioBlock& IN;
+  AudioBlock& SYS;
+  AudioBlock& MIX;
+  AudioBlock& REC;
+  AudioBlock& OUT;
+  AudioBlock& LLP;
+};
+
+VOID Notify(ULONG index) {
+  if (cardContext.waveMiniport) cardContext.waveMiniport->NotifyStream(index);
+}
+
+VOID Zero(AudioBlock& block, ULONG length) { RtlZeroMemory(block.data, length); }
+
+VOID FetchInput(Tick& t) {
+  if (CaptureAvailable() >= static_cast<LONG>(t.block)) {
+    ReadCaptureBlock();
+  } else {
+    Zero(t.IN, t.block);
+  }
+}
+
+VOID TakeRenderBlock(Tick& t) {
+  auto& card = t.card;
+  const ULONG offset = static_cast<ULONG>(card.renderReadOffset);
+  const ULONG first = offset + t.block <= card.streamBufferSize ? t.block
+                                                                 : card.streamBufferSize - offset;
+  RtlCopyMemory(t.SYS.data, card.renderBuffer + offset, first);
+  RtlCopyMemory(t.SYS.data + first, card.renderBuffer, t.block - first);
+  card.renderReadOffset = static_cast<LONG>((offset + t.block) % card.streamBufferSize);
+  if (card.duckingEnabled) DuckBlock(t.SYS);
+  card.renderPrimed = 1;
+}
+
+VOID CopyToCapture(Tick& t, const AudioBlock& source) {
+  auto& card = t.card;
+  const ULONG position = card.capturePosition;
+  const ULONG first = position + t.block <= card.streamBufferSize
+                          ? t.block
+                          : card.streamBufferSize - position;
+  RtlCopyMemory(card.captureBuffer + position, source.data, first);
+  RtlCopyMemory(card.captureBuffer, source.data + first, t.block - first);
+}
+
+VOID AdvanceCapture(Tick& t) {
+  auto& card = t.card;
+  card.capturePosition = (card.capturePosition + t.block) % card.streamBufferSize;
+  card.captureNotifyBytes += t.block;
+  while (card.captureNotifyBytes >= t.unit) {
+    Notify(kCaptureIndex);
+    card.captureNotifyBytes -= t.unit;
+  }
+}
+
+VOID DeliverCapture(Tick& t, const AudioBlock& source) {
+  CopyToCapture(t, source);
+  AdvanceCapture(t);
+}
+
+VOID FeedClient(Tick& t, const AudioBlock& source) {
+  const ULONG half = static_cast<ULONG>(ReadLongAcquire(&t.card.llHalf)) & 1;
+  RtlCopyMemory(t.card.llCaptureBlock[half].data, source.data, t.block);
+  DeinterleaveCaptureHalf();
+}
+
+// ---- Normal routing ----------------------------------------------------------------
+
+VOID NormalCapture(Tick& t) {
+  FetchInput(t);
+  // MIX and SYS still hold the previous tick's blocks here.
+  const AudioBlock* rec = &t.IN;
+  if (t.P && t.L && t.R) {
+    Mix(t.REC, t.MIX, t.IN);
+    rec = &t.REC;
+  } else if (t.P && t.L) {
+    Mix(t.REC, t.LLP, t.IN);
+    rec = &t.REC;
+  } else if (t.P && t.R) {
+    Mix(t.REC, t.SYS, t.IN);
+    rec = &t.REC;
+  }
+  if (t.C) DeliverCapture(t, *rec);
+  if (t.L) FeedClient(t, *rec);
+}
+
+const AudioBlock& NormalPlayback(Tick& t) {
+  if (t.L && t.R) {
+    TakeRenderBlock(t);
+    Mix(t.MIX, t.LLP, t.SYS);
+    if (!t.M) return t.MIX;
+    Mix(t.OUT, t.MIX, t.IN);
+    return t.OUT;
+  }
+  if (t.L) {
+    if (!t.M) return t.LLP;
+    Mix(t.OUT, t.LLP, t.IN);
+    return t.OUT;
+  }
+  if (t.R) {
+    TakeRenderBlock(t);
+    if (!t.M) return t.SYS;
+    Mix(t.OUT, t.SYS, t.IN);
+    return t.OUT;
+  }
+  if (t.M) return t.IN;
+  Zero(t.MIX, t.block);
+  return t.MIX;
+}
+
+// ---- Effects routing: the client sits between the input and the recording --------
+
+VOID EffectsCapture(Tick& t) {
+  FetchInput(t);
+  if (t.L) {
+    FeedClient(t, t.IN);  // the capture stream is served by the playback part
+  } else if (t.C) {
+    if (t.P && t.R) {
+      Mix(t.REC, t.SYS, t.IN);
+      DeliverCapture(t, t.REC);
+    } else {
+      DeliverCapture(t, t.IN);
+    }
+  }
+}
+
+// Returns the block to play; sets advanceCaptureAfterPlay for the rows whose
+// capture position moves once the block is in the playback ring.
+const AudioBlock& EffectsPlayback(Tick& t, bool* advanceCaptureAfterPlay) {
+  if (t.L && t.C) {
+    *advanceCaptureAfterPlay = true;
+    if ((t.P || t.M) && t.R) {
+      TakeRenderBlock(t);
+      Mix(t.REC, t.LLP, t.SYS);
+      CopyToCapture(t, t.P ? t.REC : t.LLP);
+      return t.M ? t.REC : t.SYS;
+    }
+    if (t.R) {
+      CopyToCapture(t, t.LLP);
+      TakeRenderBlock(t);
+      return t.SYS;
+    }
+    CopyToCapture(t, t.LLP);
+    if (t.M) return t.LLP;
+    Zero(t.OUT, t.block);
+    return t.OUT;
+  }
+  if (t.L) {
+    if (t.M && t.R) {
+      TakeRenderBlock(t);
+      Mix(t.REC, t.LLP, t.SYS);
+      return t.REC;
+    }
+    if (t.M) return t.LLP;
+    if (t.R) {
+      TakeRenderBlock(t);
+      return t.SYS;
+    }
+    Zero(t.OUT, t.block);
+    return t.OUT;
+  }
+  if (t.R) {
+    TakeRenderBlock(t);
+    if (!t.M) return t.SYS;
+    Mix(t.OUT, t.IN, t.SYS);
+    return t.OUT;
+  }
+  if (t.M) return t.IN;
+  Zero(t.OUT, t.block);
+  return t.OUT;
+}
+
+}  // namespace
 
 VOID ServiceTick() {
   auto& card = cardContext;
   const LONG block = static_cast<LONG>(card.blockBytes);
   if (ReadLongAcquire(&card.interruptCredit) < block) return;
+
+  const ULONG half = static_cast<ULONG>(ReadLongAcquire(&card.llHalf)) & 1;
+  Tick t{card,
+         card.blockBytes,
+         card.bitDepth / 8 * card.sampleRate * 2 / 100,
+         card.renderRunning != 0,
+         card.captureRunning != 0,
+         card.llRunning != 0,
+         card.monitorEnabled != 0,
+         card.loopbackEnabled != 0,
+         card.inBlock,
+         card.sysBlock,
+         card.mixBlock,
+         card.recBlock,
+         card.outBlock,
+         card.llPlayBlock[half]};
+
+  if (t.R && card.renderPrimed) {
+    card.renderPosition = (card.renderPosition + t.block) % card.streamBufferSize;
+    card.renderNotifyBytes += t.block;
+    while (card.renderNotifyBytes >= t.unit) {
+      Notify(kRenderIndex);
+      card.renderNotifyBytes -= t.unit;
+    }
+  }
+
+  if (card.routingMode == 0) {
+    NormalCapture(t);
+    WritePlayBlock(NormalPlayback(t).data, t.block);
+  } else {
+    EffectsCapture(t);
+    bool advanceCaptureAfterPlay = false;
+    const AudioBlock& played = EffectsPlayback(t, &advanceCaptureAfterPlay);
+    WritePlayBlock(played.data, t.block);
+    if (advanceCaptureAfterPlay) AdvanceCapture(t);
+  }
+
+  if (t.L) SignalClient();
   // One tick serves one block; credit piled up while the DPC was late is not
   // caught up.
   InterlockedExchangeAdd(&card.interruptCredit, -block);

@@ -33,18 +33,25 @@ const PCPROPERTY_ITEM kFilterProperties[] = {
 DEFINE_PCAUTOMATION_TABLE_PROP(kFilterAutomation, kFilterProperties);
 
 // The pin's range pointer type is not const; nothing writes through it.
-const KSDATARANGE kAnalogRange = {sizeof(KSDATARANGE),         0, 0, 0, KSDATAFORMAT_TYPE_AUDIO,
-                                  KSDATAFORMAT_SUBTYPE_ANALOG, KSDATAFORMAT_SPECIFIER_NONE};
-const KSDATARANGE kAc3Range = {sizeof(KSDATARANGE),           0, 0, 0, KSDATAFORMAT_TYPE_AUDIO,
-                               KSDATAFORMAT_SUBTYPE_AC3_AUDIO, KSDATAFORMAT_SPECIFIER_NONE};
+const KSDATARANGE kAnalogRange = {.FormatSize = sizeof(KSDATARANGE),
+                                  .MajorFormat = KSDATAFORMAT_TYPE_AUDIO,
+                                  .SubFormat = KSDATAFORMAT_SUBTYPE_ANALOG,
+                                  .Specifier = KSDATAFORMAT_SPECIFIER_NONE};
+const KSDATARANGE kAc3Range = {.FormatSize = sizeof(KSDATARANGE),
+                               .MajorFormat = KSDATAFORMAT_TYPE_AUDIO,
+                               .SubFormat = KSDATAFORMAT_SUBTYPE_AC3_AUDIO,
+                               .Specifier = KSDATAFORMAT_SPECIFIER_NONE};
 const PKSDATARANGE kAnalogRanges[] = {const_cast<PKSDATARANGE>(&kAnalogRange)};
 const PKSDATARANGE kAc3Ranges[] = {const_cast<PKSDATARANGE>(&kAc3Range)};
 
 constexpr PCPIN_DESCRIPTOR bridgePin(const PKSDATARANGE* ranges, KSPIN_DATAFLOW dataFlow,
                                      const GUID* category, const GUID* name = nullptr) {
-  return {0, 0, 0, nullptr,
-          {0, nullptr, 0, nullptr, 1, ranges, dataFlow, KSPIN_COMMUNICATION_NONE, category,
-           name, 0}};
+  return {
+      0,
+      0,
+      0,
+      nullptr,
+      {0, nullptr, 0, nullptr, 1, ranges, dataFlow, KSPIN_COMMUNICATION_NONE, category, name, 0}};
 }
 
 const PCPIN_DESCRIPTOR kPins[] = {

@@ -1,6 +1,8 @@
 #include "TopologyMiniport.h"
 
 #include "CardContext.h"
+#include "TopologyFilter.h"
+#include "TopologyProperties.h"
 
 NTSTATUS CreateTopologyMiniport(PUNKNOWN* unknown, REFCLSID, PUNKNOWN outerUnknown,
                                 POOL_TYPE poolType) {
@@ -30,9 +32,11 @@ STDMETHODIMP TopologyMiniport::NonDelegatingQueryInterface(REFIID interfaceId, P
   return STATUS_INVALID_PARAMETER;
 }
 
+// The port takes a writable pointer by its interface; it never writes through it.
 STDMETHODIMP TopologyMiniport::GetDescription(PPCFILTER_DESCRIPTOR* description) {
-  *description = nullptr;
-  return STATUS_NOT_IMPLEMENTED;
+  PAGED_CODE();
+  *description = const_cast<PPCFILTER_DESCRIPTOR>(&kTopologyFilterDescriptor);
+  return STATUS_SUCCESS;
 }
 
 // The port class's own intersection serves this filter.
@@ -49,5 +53,6 @@ STDMETHODIMP TopologyMiniport::Init(PUNKNOWN unknownAdapter, PRESOURCELIST, PPOR
   cardCommon = static_cast<PCARDCOMMON>(common);
   hardwareBlock = cardCommon->GetHardwareBlock();
   hardwareBlock->topology = this;
+  initializeMixerLock();
   return STATUS_SUCCESS;
 }

@@ -14,6 +14,7 @@ class TopologyMiniport final : public IMiniportTopology, public CUnknown {
   ~TopologyMiniport() override;
   DECLARE_STD_UNKNOWN()
 
+  // Passive level. The descriptor is static: it is there before Init.
   STDMETHODIMP GetDescription(PPCFILTER_DESCRIPTOR* description) override;
   STDMETHODIMP DataRangeIntersection(ULONG pinId, PKSDATARANGE dataRange,
                                      PKSDATARANGE matchingDataRange, ULONG outputBufferLength,

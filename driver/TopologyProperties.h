@@ -4,6 +4,9 @@
 
 #include "Kernel.h"
 
+// Before the first request: the miniport's Init.
+VOID initializeMixerLock();
+
 // Master and microphone volume: a 16.16 fixed-point decibel value per channel.
 NTSTATUS handleVolumeLevel(PPCPROPERTY_REQUEST request);
 // Master mute: a boolean in the mixer record.

@@ -108,5 +108,39 @@ TEST_F(Faults, RealTimeTrafficFromSeveralThreads) {
   Clock::instance().setMode(Clock::Mode::Virtual);
 }
 
+// The interrupt service restarts capture on the clock's thread while this
+// thread keeps starting playback and stopping both channels, which waits in
+// Clock::stop for the running period: neither may wait for the other, and
+// once the traffic ends the timer runs exactly when a channel does. (Only
+// the service writes the capture start register: two threads writing one
+// register would race in the kernel's plain store to window memory.)
+TEST_F(Faults, ServiceStartsWhileAnotherThreadStops) {
+  Clock::instance().setMode(Clock::Mode::Real);
+  makeCard();
+  Ring play = allocateRing();
+  Ring record = allocateRing();
+  serviceReadsPositions = false;
+  std::atomic<bool> restarting{true};
+  afterService = [&] {
+    if (restarting.load()) writeRegister(kCaptureStart, kCaptureStartValue);
+  };
+  programCapture(record.physical, 96000, 16, 512);
+  for (int round = 0; round < 30; ++round) {
+    programPlayback(play.physical, 96000, 16, 512);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    stopPlayback();
+    stopCapture();
+  }
+  restarting.store(false);
+  // Waits for a service still running, so nothing restarts capture after this.
+  kernel::Bus::instance().disconnectInterrupt(card->interruptLine());
+  EXPECT_EQ(card->timerPeriod().has_value(), card->captureRunning());
+  stopPlayback();
+  stopCapture();
+  EXPECT_FALSE(card->timerPeriod());
+  TearDown();
+  Clock::instance().setMode(Clock::Mode::Virtual);
+}
+
 }  // namespace
 }  // namespace card::testing

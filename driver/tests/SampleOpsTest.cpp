@@ -1,0 +1,138 @@
+// Saturating mix, record gain and ducking, at both sample widths.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "BlockService.h"
+#include "CardContext.h"
+
+namespace {
+
+class SampleOps : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::memset(&cardContext, 0, sizeof cardContext);
+    cardContext.recordVolume = 100;
+    cardContext.duckingSensitivity = 5;
+    ClearInputLevelHistory();
+  }
+  void useFormat(ULONG bits, ULONG frames) {
+    cardContext.bitDepth = bits;
+    cardContext.bufferFrames = frames;
+    cardContext.blockBytes = BlockBytesFor(bits, frames);
+    for (auto* storage : {&a, &b, &out}) storage->assign(cardContext.blockBytes, 0);
+  }
+  AudioBlock block(std::vector<UCHAR>& storage) {
+    return {storage.data(), static_cast<ULONG>(storage.size())};
+  }
+  static void put16(std::vector<UCHAR>& data, size_t index, SHORT value) {
+    std::memcpy(data.data() + 2 * index, &value, 2);
+  }
+  static SHORT get16(const std::vector<UCHAR>& data, size_t index) {
+    SHORT value;
+    std::memcpy(&value, data.data() + 2 * index, 2);
+    return value;
+  }
+  static void put24(std::vector<UCHAR>& data, size_t index, LONG value) {
+    for (int i = 0; i < 3; ++i) data[3 * index + i] = static_cast<UCHAR>(value >> (8 * i));
+  }
+  static LONG get24(const std::vector<UCHAR>& data, size_t index) {
+    const LONG raw = data[3 * index] | data[3 * index + 1] << 8 | data[3 * index + 2] << 16;
+    return (raw ^ 0x800000) - 0x800000;
+  }
+  std::vector<UCHAR> a, b, out;
+};
+
+TEST_F(SampleOps, MixSaturatesAtEachWidth) {
+  useFormat(16, 128);
+  const SHORT cases16[][3] = {{30000, 10000, 32700}, {-30000, -10000, -32700}, {100, -50, 50}};
+  for (size_t i = 0; i < 3; ++i) {
+    put16(a, i, cases16[i][0]);
+    put16(b, i, cases16[i][1]);
+  }
+  auto outBlock = block(out);
+  Mix(outBlock, block(a), block(b));
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(get16(out, i), cases16[i][2]) << i;
+
+  useFormat(24, 128);
+  const LONG cases24[][3] = {{0x7FFFFF, 1, 0x7FFFFF},
+                             {0x400000, 0x400000, 0x7FFFFF},
+                             {-0x7FFFFF, -1, -0x7FFFFF},
+                             {-0x800000, -0x800000, -0x7FFFFF},
+                             {0x123456, -0x23456, 0x100000}};
+  for (size_t i = 0; i < 5; ++i) {
+    put24(a, i, cases24[i][0]);
+    put24(b, i, cases24[i][1]);
+  }
+  outBlock = block(out);
+  Mix(outBlock, block(a), block(b));
+  for (size_t i = 0; i < 5; ++i) EXPECT_EQ(get24(out, i), cases24[i][2]) << i;
+}
+
+TEST_F(SampleOps, RecordGainLimitsAndNeverOverflows) {
+  useFormat(16, 128);
+  cardContext.recordVolume = 250;
+  put16(a, 0, 20000);
+  put16(a, 1, -20000);
+  put16(a, 2, 1000);
+  auto gained = block(a);
+  ApplyRecordGain(gained);
+  EXPECT_EQ(get16(a, 0), 32767);
+  EXPECT_EQ(get16(a, 1), -32767);
+  EXPECT_EQ(get16(a, 2), 2500);
+
+  // 24-bit samples with a volume far out of range: limited, not wrapped.
+  useFormat(24, 128);
+  cardContext.recordVolume = 300000;
+  put24(a, 0, 0x7FFFFF);
+  put24(a, 1, -0x7FFFFF);
+  put24(a, 2, 3);
+  gained = block(a);
+  ApplyRecordGain(gained);
+  EXPECT_EQ(get24(a, 0), 0x7FFFFF);
+  EXPECT_EQ(get24(a, 1), -0x7FFFFF);
+  EXPECT_EQ(get24(a, 2), 9000);
+}
+
+TEST_F(SampleOps, DuckingSilencesPlaybackAndReleasesItOverTheHistory) {
+  useFormat(16, 256);
+  cardContext.duckingEnabled = 1;
+  for (size_t i = 0; i < 512; i += 2) put16(a, i, 3277);  // left channel at 10 %
+  std::vector<UCHAR> silence(cardContext.blockBytes, 0);
+  auto playFull = [&] {
+    for (size_t i = 0; i < 512; ++i) put16(b, i, 10000);
+    auto ducked = block(b);
+    DuckBlock(ducked);
+    return get16(b, 0);
+  };
+  for (int i = 0; i < 128; ++i) MeasureInputLevel(block(a));
+  EXPECT_EQ(playFull(), 0) << "level 200 over the whole history: silent";
+  int steps = 0;
+  SHORT previous = 0;
+  for (int i = 0; i < 128; ++i) {
+    MeasureInputLevel(block(silence));
+    const SHORT now = playFull();
+    EXPECT_GE(now, previous);
+    steps += now != previous;
+    previous = now;
+  }
+  EXPECT_EQ(previous, 10000) << "back to full after 128 silent blocks";
+  EXPECT_GT(steps, 1) << "it returns step by step";
+}
+
+TEST_F(SampleOps, NegativeSensitivityNeverAmplifies) {
+  useFormat(24, 128);
+  cardContext.duckingEnabled = 1;
+  cardContext.duckingSensitivity = -1;
+  for (size_t i = 0; i < 256; i += 2) put24(a, i, 0x400000);
+  for (int i = 0; i < 128; ++i) MeasureInputLevel(block(a));
+  put24(b, 0, 0x7FFFFF);
+  put24(b, 1, -0x7FFFFF);
+  auto ducked = block(b);
+  DuckBlock(ducked);
+  EXPECT_EQ(get24(b, 0), 0x7FFFFF);
+  EXPECT_EQ(get24(b, 1), -0x7FFFFF);
+}
+
+}  // namespace
