@@ -34,10 +34,16 @@ DEFINE_PCAUTOMATION_TABLE_PROP(kFilterAutomation, kFilterProperties);
 
 // The pin's range pointer type is not const; nothing writes through it.
 const KSDATARANGE kAnalogRange = {.FormatSize = sizeof(KSDATARANGE),
+                                  .Flags = 0,
+                                  .SampleSize = 0,
+                                  .Reserved = 0,
                                   .MajorFormat = KSDATAFORMAT_TYPE_AUDIO,
                                   .SubFormat = KSDATAFORMAT_SUBTYPE_ANALOG,
                                   .Specifier = KSDATAFORMAT_SPECIFIER_NONE};
 const KSDATARANGE kAc3Range = {.FormatSize = sizeof(KSDATARANGE),
+                               .Flags = 0,
+                               .SampleSize = 0,
+                               .Reserved = 0,
                                .MajorFormat = KSDATAFORMAT_TYPE_AUDIO,
                                .SubFormat = KSDATAFORMAT_SUBTYPE_AC3_AUDIO,
                                .Specifier = KSDATAFORMAT_SPECIFIER_NONE};
@@ -46,12 +52,9 @@ const PKSDATARANGE kAc3Ranges[] = {const_cast<PKSDATARANGE>(&kAc3Range)};
 
 constexpr PCPIN_DESCRIPTOR bridgePin(const PKSDATARANGE* ranges, KSPIN_DATAFLOW dataFlow,
                                      const GUID* category, const GUID* name = nullptr) {
-  return {
-      0,
-      0,
-      0,
-      nullptr,
-      {0, nullptr, 0, nullptr, 1, ranges, dataFlow, KSPIN_COMMUNICATION_NONE, category, name, 0}};
+  const KSPIN_DESCRIPTOR pin = {
+      0, nullptr, 0, nullptr, 1, ranges, dataFlow, KSPIN_COMMUNICATION_NONE, category, name, 0};
+  return {0, 0, 0, nullptr, pin};
 }
 
 const PCPIN_DESCRIPTOR kPins[] = {

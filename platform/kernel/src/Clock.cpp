@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 namespace kernel {
 
@@ -50,6 +51,11 @@ struct Clock::Impl {
   std::multiset<Ticks> sleeperDeadlines;
   std::uint64_t wakeGeneration = 0;
   std::function<void()> afterTimerHook;
+  // Guards idleWaiters and is held while they run, so a removed waiter is
+  // never running once removeIdleWaiter returns.
+  std::mutex waiterLock;
+  std::map<WaiterId, std::function<void()>> idleWaiters;
+  WaiterId nextWaiter = 1;
   std::mutex advancing;  // one thread moves virtual time at a time
 
   Ticks nowLocked() const {
@@ -73,9 +79,14 @@ struct Clock::Impl {
     timer->runner = std::this_thread::get_id();
     ++timer->runs;
     auto hook = afterTimerHook;
+    const bool virtualTime = mode == Mode::Virtual;
     held.unlock();
     timer->callback();
-    if (mode == Mode::Virtual && hook) hook();
+    if (virtualTime) {
+      if (hook) hook();
+      std::lock_guard running(waiterLock);
+      for (const auto& [id, waiter] : idleWaiters) waiter();
+    }
     held.lock();
     timer->running = false;
     timer->runner = {};
@@ -259,6 +270,18 @@ int Clock::sleepers() const {
 void Clock::setAfterTimerHook(std::function<void()> hook) {
   std::lock_guard held(impl->lock);
   impl->afterTimerHook = std::move(hook);
+}
+
+Clock::WaiterId Clock::addIdleWaiter(std::function<void()> waiter) {
+  std::lock_guard held(impl->waiterLock);
+  const WaiterId id = impl->nextWaiter++;
+  impl->idleWaiters.emplace(id, std::move(waiter));
+  return id;
+}
+
+void Clock::removeIdleWaiter(WaiterId id) {
+  std::lock_guard held(impl->waiterLock);
+  impl->idleWaiters.erase(id);
 }
 
 void Clock::markBackgroundThread() { backgroundThread = true; }

@@ -122,11 +122,14 @@ TEST_F(Faults, ServiceStartsWhileAnotherThreadStops) {
   serviceReadsPositions = false;
   std::atomic<bool> restarting{true};
   afterService = [&] {
+    // Lingering widens the window in which this thread stops the timer.
+    std::this_thread::sleep_for(std::chrono::microseconds(300));
     if (restarting.load()) writeRegister(kCaptureStart, kCaptureStartValue);
   };
   programCapture(record.physical, 96000, 16, 512);
   for (int round = 0; round < 30; ++round) {
-    programPlayback(play.physical, 96000, 16, 512);
+    // Another period than capture's, so that every start and stop re-arms.
+    programPlayback(play.physical, 48000, 16, 512);
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     stopPlayback();
     stopCapture();

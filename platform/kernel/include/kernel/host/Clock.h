@@ -60,6 +60,13 @@ class Clock {
   // the DPCs that the callback queued run before time moves on.
   void setAfterTimerHook(std::function<void()> hook);
 
+  // Waiters that run after the DPCs of every virtual-time timer: a program's
+  // engine thread that reacts to the driver's notifications registers one, so
+  // that time moves on only when it has caught up.
+  using WaiterId = std::uint64_t;
+  WaiterId addIdleWaiter(std::function<void()> waiter);
+  void removeIdleWaiter(WaiterId id);
+
   // Marks the calling thread as background (system threads, the DPC thread).
   static void markBackgroundThread();
   static bool isBackgroundThread();
