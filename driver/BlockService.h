@@ -15,5 +15,14 @@ VOID MeasureInputLevel(const AudioBlock& block);
 VOID DuckBlock(AudioBlock& block);
 // destination = a + b, sample by sample, saturating (16-bit at +-32,700).
 VOID Mix(AudioBlock& destination, const AudioBlock& a, const AudioBlock& b);
+// The fused forms the tick uses, one pass each:
+// destination = source with the record gain (source: blockBytes in the capture ring).
+VOID CopyGained(AudioBlock& destination, const UCHAR* source);
+// destination = source ducked; length bytes, a multiple of 12 and of 8 when
+// source is not destination's own data.
+VOID CopyDucked(AudioBlock& destination, const UCHAR* source, ULONG length);
+// first = a + b, then second = first + c.
+VOID MixTwice(AudioBlock& first, AudioBlock& second, const AudioBlock& a, const AudioBlock& b,
+              const AudioBlock& c);
 // Empties the input-level history (driver load).
 VOID ClearInputLevelHistory();

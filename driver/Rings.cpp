@@ -42,8 +42,8 @@ LONG CaptureAvailable() {
 VOID ReadCaptureBlock() {
   auto& card = cardContext;
   CaptureAvailable();  // only for its resynchronisation
-  RtlCopyMemory(card.inBlock.data, card.captureRing + card.captureReadPos, card.blockBytes);
-  ApplyRecordGain(card.inBlock);
+  // The copy and the record gain in one pass.
+  CopyGained(card.inBlock, card.captureRing + card.captureReadPos);
   MeasureInputLevel(card.inBlock);
   card.captureReadPos = static_cast<LONG>((card.captureReadPos + card.blockBytes) %
                                           card.hwRingSize);

@@ -1,13 +1,17 @@
 // Sample operations on blocks in the card's format: 16-bit or packed 24-bit
 // little-endian signed, interleaved stereo. Integer arithmetic only: this runs
-// at dispatch level, where the floating-point state is not saved.
+// at dispatch level, where the floating-point state is not saved. Each
+// operation is one pass over whole words (SampleCodec.h); the tick's fused
+// forms save the passes it would otherwise make over the same block.
 #include "BlockService.h"
+#include "SampleCodec.h"
 
 namespace {
 
-constexpr LONG kMax16 = 32767;
-constexpr LONG kMixLimit16 = 32700;
-constexpr LONG kMax24 = 8388607;
+using codec::Clamp;
+using codec::Pcm16;
+using codec::Pcm24;
+
 constexpr ULONG kHistoryEntries = 128;
 constexpr ULONG kMeterFrames = 128;
 
@@ -15,51 +19,89 @@ constexpr ULONG kMeterFrames = 128;
 LONG levelHistory[kHistoryEntries];
 ULONG historyIndex;
 
-LONG Load24(const UCHAR* p) {
-  const LONG value = static_cast<LONG>(p[0]) | static_cast<LONG>(p[1]) << 8 |
-                     static_cast<LONG>(p[2]) << 16;
-  return (value ^ 0x800000) - 0x800000;  // sign-extend from 24 bits
+bool Wide() { return cardContext.bitDepth == 24; }
+
+// Unrolled by hand: once inlined, the four samples of a group live in registers.
+template <typename F>
+inline VOID Each4(F f) {
+  f(0);
+  f(1);
+  f(2);
+  f(3);
 }
 
-VOID Store24(PUCHAR p, LONG value) {
-  p[0] = static_cast<UCHAR>(value);
-  p[1] = static_cast<UCHAR>(value >> 8);
-  p[2] = static_cast<UCHAR>(value >> 16);
-}
-
-SHORT Load16(const UCHAR* p) {
-  return static_cast<SHORT>(static_cast<USHORT>(p[0] | p[1] << 8));
-}
-
-VOID Store16(PUCHAR p, LONG value) {
-  p[0] = static_cast<UCHAR>(value);
-  p[1] = static_cast<UCHAR>(value >> 8);
-}
-
-LONG Clamp(LONGLONG value, LONG limit) {
-  if (value > limit) return limit;
-  if (value < -limit) return -limit;
-  return static_cast<LONG>(value);
-}
-
-// Applies f to every sample of the block in place.
-template <typename Transform>
-VOID ForEachSample(AudioBlock& block, Transform transform) {
-  if (cardContext.bitDepth == 24) {
-    for (ULONG i = 0; i + 3 <= block.length; i += 3) {
-      Store24(block.data + i, transform(Load24(block.data + i), kMax24));
-    }
-  } else {
-    for (ULONG i = 0; i + 2 <= block.length; i += 2) {
-      Store16(block.data + i, transform(Load16(block.data + i), kMax16));
-    }
+// dst = f(src) group by group; dst may be src.
+template <typename Codec, typename Transform>
+VOID MapBlock(PUCHAR dst, const UCHAR* src, ULONG length, Transform transform) {
+  LONG s[4];
+  for (ULONG i = 0; i < length; i += Codec::kGroupBytes) {
+    Codec::Load(src + i, s);
+    Each4([&](int k) { s[k] = transform(s[k]); });
+    Codec::Store(dst + i, s);
   }
 }
 
-LONG HistoryAverage() {
+template <typename Codec>
+VOID MixBlock(PUCHAR dst, const UCHAR* a, const UCHAR* b, ULONG length) {
+  LONG x[4], y[4];
+  for (ULONG i = 0; i < length; i += Codec::kGroupBytes) {
+    Codec::Load(a + i, x);
+    Codec::Load(b + i, y);
+    Each4([&](int k) { x[k] = Clamp(x[k] + y[k], Codec::kMixLimit); });
+    Codec::Store(dst + i, x);
+  }
+}
+
+template <typename Codec>
+VOID MixTwiceBlock(PUCHAR first, PUCHAR second, const UCHAR* a, const UCHAR* b, const UCHAR* c,
+                   ULONG length) {
+  LONG x[4], y[4], z[4];
+  for (ULONG i = 0; i < length; i += Codec::kGroupBytes) {
+    Codec::Load(a + i, x);
+    Codec::Load(b + i, y);
+    Codec::Load(c + i, z);
+    Each4([&](int k) {
+      x[k] = Clamp(x[k] + y[k], Codec::kMixLimit);
+      z[k] = Clamp(x[k] + z[k], Codec::kMixLimit);
+    });
+    Codec::Store(first + i, x);
+    Codec::Store(second + i, z);
+  }
+}
+
+// s * volume / 100 limited to the format's range. Up to a volume of 256 the
+// product fits 32 bits even for 24-bit samples; beyond, it is taken in 64.
+template <typename Codec>
+VOID GainBlock(PUCHAR dst, const UCHAR* src, ULONG length, LONG volume) {
+  if (volume >= -256 && volume <= 256) {
+    MapBlock<Codec>(dst, src, length,
+                    [volume](LONG s) { return Clamp(s * volume / 100, Codec::kMax); });
+  } else {
+    MapBlock<Codec>(dst, src, length, [volume](LONG s) {
+      LONGLONG scaled = static_cast<LONGLONG>(s) * volume / 100;
+      if (scaled > Codec::kMax) scaled = Codec::kMax;
+      if (scaled < -Codec::kMax) scaled = -Codec::kMax;
+      return static_cast<LONG>(scaled);
+    });
+  }
+}
+
+// A gain of 0 ... 100: the product never leaves 32 bits, the result never
+// leaves the sample range.
+template <typename Codec>
+VOID ScaleBlock(PUCHAR dst, const UCHAR* src, ULONG length, LONG gain) {
+  MapBlock<Codec>(dst, src, length, [gain](LONG s) { return s * gain / 100; });
+}
+
+LONG DuckGain() {
   LONGLONG sum = 0;
   for (LONG level : levelHistory) sum += level;
-  return static_cast<LONG>(sum / static_cast<LONGLONG>(kHistoryEntries));
+  LONG gain = 100 - static_cast<LONG>(sum / static_cast<LONGLONG>(kHistoryEntries));
+  // Never above unity: a negative average (a negative sensitivity) must not
+  // amplify beyond the sample range.
+  if (gain < 0) gain = 0;
+  if (gain > 100) gain = 100;
+  return gain;
 }
 
 }  // namespace
@@ -69,25 +111,34 @@ VOID ClearInputLevelHistory() {
   historyIndex = 0;
 }
 
-VOID ApplyRecordGain(AudioBlock& block) {
-  const LONGLONG volume = cardContext.recordVolume;
-  // 64-bit products: a 24-bit sample times any volume cannot overflow.
-  ForEachSample(block, [volume](LONG s, LONG limit) {
-    return Clamp(static_cast<LONGLONG>(s) * volume / 100, limit);
-  });
+VOID CopyGained(AudioBlock& destination, const UCHAR* source) {
+  const LONG volume = cardContext.recordVolume;
+  const ULONG length = cardContext.blockBytes;
+  if (volume == 100) {
+    RtlCopyMemory(destination.data, source, length);
+  } else if (Wide()) {
+    GainBlock<Pcm24>(destination.data, source, length, volume);
+  } else {
+    GainBlock<Pcm16>(destination.data, source, length, volume);
+  }
 }
+
+VOID ApplyRecordGain(AudioBlock& block) { CopyGained(block, block.data); }
 
 VOID MeasureInputLevel(const AudioBlock& block) {
   auto& card = cardContext;
   if (!card.duckingEnabled) return;
-  const bool wide = card.bitDepth == 24;
+  const bool wide = Wide();
   const ULONG frameBytes = wide ? 6 : 4;
-  const LONG fullScale = wide ? kMax24 : kMax16;
+  const LONG fullScale = wide ? Pcm24::kMax : Pcm16::kMax;
+  const ULONG frames = block.length / frameBytes < kMeterFrames ? block.length / frameBytes
+                                                                 : kMeterFrames;
   LONGLONG sum = 0;
-  for (ULONG frame = 0; frame < kMeterFrames && (frame + 1) * frameBytes <= block.length;
-       ++frame) {
-    const UCHAR* sample = block.data + frame * frameBytes;
-    const LONG value = wide ? Load24(sample) : Load16(sample);
+  for (ULONG frame = 0; frame < frames; ++frame) {
+    const UCHAR* p = block.data + frame * frameBytes;
+    const LONG value = wide ? (static_cast<LONG>(p[0] | p[1] << 8 | p[2] << 16) ^ 0x800000) -
+                                  0x800000
+                            : static_cast<SHORT>(p[0] | p[1] << 8);
     sum += value < 0 ? -static_cast<LONGLONG>(value) : value;
   }
   LONGLONG level = (sum / kMeterFrames) * 100 / fullScale;
@@ -99,25 +150,32 @@ VOID MeasureInputLevel(const AudioBlock& block) {
   historyIndex = (historyIndex + 1) % kHistoryEntries;
 }
 
-VOID DuckBlock(AudioBlock& block) {
-  LONG gain = 100 - HistoryAverage();
-  // Never above unity: a negative average (a negative sensitivity) must not
-  // amplify beyond the sample range.
-  if (gain < 0) gain = 0;
-  if (gain > 100) gain = 100;
-  ForEachSample(block, [gain](LONG s, LONG) { return s * gain / 100; });
+VOID CopyDucked(AudioBlock& destination, const UCHAR* source, ULONG length) {
+  const LONG gain = DuckGain();
+  if (gain == 100) {
+    if (destination.data != source) RtlCopyMemory(destination.data, source, length);
+  } else if (Wide()) {
+    ScaleBlock<Pcm24>(destination.data, source, length, gain);
+  } else {
+    ScaleBlock<Pcm16>(destination.data, source, length, gain);
+  }
 }
 
+VOID DuckBlock(AudioBlock& block) { CopyDucked(block, block.data, cardContext.blockBytes); }
+
 VOID Mix(AudioBlock& destination, const AudioBlock& a, const AudioBlock& b) {
-  const ULONG length = cardContext.blockBytes;
-  if (cardContext.bitDepth == 24) {
-    for (ULONG i = 0; i + 3 <= length; i += 3) {
-      Store24(destination.data + i,
-              Clamp(static_cast<LONGLONG>(Load24(a.data + i)) + Load24(b.data + i), kMax24));
-    }
+  if (Wide()) {
+    MixBlock<Pcm24>(destination.data, a.data, b.data, cardContext.blockBytes);
   } else {
-    for (ULONG i = 0; i + 2 <= length; i += 2) {
-      Store16(destination.data + i, Clamp(Load16(a.data + i) + Load16(b.data + i), kMixLimit16));
-    }
+    MixBlock<Pcm16>(destination.data, a.data, b.data, cardContext.blockBytes);
+  }
+}
+
+VOID MixTwice(AudioBlock& first, AudioBlock& second, const AudioBlock& a, const AudioBlock& b,
+              const AudioBlock& c) {
+  if (Wide()) {
+    MixTwiceBlock<Pcm24>(first.data, second.data, a.data, b.data, c.data, cardContext.blockBytes);
+  } else {
+    MixTwiceBlock<Pcm16>(first.data, second.data, a.data, b.data, c.data, cardContext.blockBytes);
   }
 }

@@ -38,12 +38,20 @@ VOID FetchInput(Tick& t) {
 VOID TakeRenderBlock(Tick& t) {
   auto& card = t.card;
   const ULONG offset = static_cast<ULONG>(card.renderReadOffset);
-  const ULONG first = offset + t.block <= card.streamBufferSize ? t.block
-                                                                 : card.streamBufferSize - offset;
-  RtlCopyMemory(t.SYS.data, card.renderBuffer + offset, first);
-  RtlCopyMemory(t.SYS.data + first, card.renderBuffer, t.block - first);
+  if (offset + t.block <= card.streamBufferSize) {
+    // The usual case: one piece, copied and ducked in one pass.
+    if (card.duckingEnabled) {
+      CopyDucked(t.SYS, card.renderBuffer + offset, t.block);
+    } else {
+      RtlCopyMemory(t.SYS.data, card.renderBuffer + offset, t.block);
+    }
+  } else {
+    const ULONG first = card.streamBufferSize - offset;
+    RtlCopyMemory(t.SYS.data, card.renderBuffer + offset, first);
+    RtlCopyMemory(t.SYS.data + first, card.renderBuffer, t.block - first);
+    if (card.duckingEnabled) DuckBlock(t.SYS);
+  }
   card.renderReadOffset = static_cast<LONG>((offset + t.block) % card.streamBufferSize);
-  if (card.duckingEnabled) DuckBlock(t.SYS);
   card.renderPrimed = 1;
 }
 
@@ -101,9 +109,11 @@ VOID NormalCapture(Tick& t) {
 const AudioBlock& NormalPlayback(Tick& t) {
   if (t.L && t.R) {
     TakeRenderBlock(t);
-    Mix(t.MIX, t.LLP, t.SYS);
-    if (!t.M) return t.MIX;
-    Mix(t.OUT, t.MIX, t.IN);
+    if (!t.M) {
+      Mix(t.MIX, t.LLP, t.SYS);
+      return t.MIX;
+    }
+    MixTwice(t.MIX, t.OUT, t.LLP, t.SYS, t.IN);  // MIX = LLP + SYS; OUT = MIX + IN
     return t.OUT;
   }
   if (t.L) {

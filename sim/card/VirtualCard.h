@@ -84,6 +84,7 @@ class VirtualCard : public kernel::BusDevice {
 
   // Faults on demand.
   // The card's crystal runs off by ppm: positive is fast (shorter periods).
+  // Above -1000000; throws std::invalid_argument otherwise.
   void setClockDrift(std::int32_t ppm);
   // The next `count` block interrupts are not raised; DMA moves on and the
   // status bit is still set.

@@ -121,20 +121,24 @@ TEST_F(Faults, ServiceStartsWhileAnotherThreadStops) {
   Ring record = allocateRing();
   serviceReadsPositions = false;
   std::atomic<bool> restarting{true};
+  std::atomic<int> interruptsSeen{0};
   afterService = [&] {
+    interruptsSeen.fetch_add(1);
     // Lingering widens the window in which this thread stops the timer.
-    std::this_thread::sleep_for(std::chrono::microseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (restarting.load()) writeRegister(kCaptureStart, kCaptureStartValue);
   };
   programCapture(record.physical, 96000, 16, 512);
   for (int round = 0; round < 30; ++round) {
     // Another period than capture's, so that every start and stop re-arms.
-    programPlayback(play.physical, 48000, 16, 512);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    programPlayback(play.physical, 48000, 16, 512);  // 128 frames: 2.67 ms
+    // Stops land at varying points of a period, often inside a running one.
+    std::this_thread::sleep_for(std::chrono::microseconds(3000 + 700 * (round % 4)));
     stopPlayback();
     stopCapture();
   }
   restarting.store(false);
+  EXPECT_GE(interruptsSeen.load(), 15) << "the service hardly ran";
   // Waits for a service still running, so nothing restarts capture after this.
   kernel::Bus::instance().disconnectInterrupt(card->interruptLine());
   EXPECT_EQ(card->timerPeriod().has_value(), card->captureRunning());

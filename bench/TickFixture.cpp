@@ -1,0 +1,104 @@
+#include "TickFixture.h"
+
+namespace bench {
+
+TickFixture::TickFixture(unsigned rate, unsigned bits, unsigned frames, Routing routing) {
+  std::memset(&cardContext, 0, sizeof cardContext);
+  auto& card = cardContext;
+  kernel::Bus::instance().attachWindow(*this, 0, window);
+  card.registers = window.data();
+  card.sampleRate = rate;
+  card.bitDepth = bits;
+  card.bufferFrames = frames;
+  card.blockBytes = BlockBytesFor(bits, frames);
+  card.streamBufferSize = kStreamBufferBytes;
+  card.hwRingSize = kHardwareRingBytes;
+  AllocateCardBlocks();
+  ClearInputLevelHistory();
+  // The costliest settings: a gain to apply, ducking on (meter and duck).
+  card.recordVolume = 150;
+  card.duckingEnabled = 1;
+  card.duckingSensitivity = 5;
+  for (auto* ring : {&playRing, &captureRing, &renderBuffer, &captureBuffer}) {
+    ring->assign(kStreamBufferBytes, 0);
+    for (std::size_t i = 0; i < ring->size(); ++i) (*ring)[i] = static_cast<std::uint8_t>(i * 7);
+  }
+  card.playRing = playRing.data();
+  card.captureRing = captureRing.data();
+  card.renderBuffer = renderBuffer.data();
+  card.captureBuffer = captureBuffer.data();
+  card.playFillPos = static_cast<LONG>(2 * card.blockBytes);
+  card.engineReady = 1;
+  card.routingMode = routing.effects;
+  card.llRunning = routing.L;
+  card.renderRunning = routing.R;
+  card.renderPrimed = 1;
+  card.captureRunning = routing.C;
+  card.monitorEnabled = routing.M;
+  card.loopbackEnabled = routing.P;
+
+  std::memset(&lowLatency, 0, sizeof lowLatency);
+  lowLatency.mappedLength = frames * bits / 8;
+  for (int kind = 0; kind < 2; ++kind) {
+    for (int channel = 0; channel < 2; ++channel) {
+      for (int half = 0; half < 2; ++half) {
+        client[kind][channel][half].assign(lowLatency.mappedLength, 0x11);
+        (kind ? card.clientPlay : card.clientCapture)[channel][half] =
+            client[kind][channel][half].data();
+      }
+    }
+  }
+  for (int half = 0; half < 2; ++half) {
+    events[half] = kernel::UserObjects::createEvent(SynchronizationEvent, false, EVENT_ALL_ACCESS);
+    lowLatency.events[half] = kernel::UserObjects::eventOf(events[half]);
+  }
+
+  // What the tick moves, pass by pass: reads and writes of whole blocks.
+  const std::size_t B = card.blockBytes;
+  const bool L = routing.L, R = routing.R, C = routing.C, M = routing.M, P = routing.P;
+  touched = 2 * B + 2 * B;  // input: ring to IN, then the gain over IN
+  touched += 2 * B;         // the block written to the playback ring
+  if (R) touched += 4 * B;  // the render block taken, then ducked
+  if (!routing.effects) {
+    if (P && (L || R)) touched += 3 * B;  // REC mixed
+    if (C) touched += 2 * B;
+    if (L) touched += 4 * B;              // to the client's half, then split
+    if (L && R) touched += 3 * B + (M ? 3 * B : 0);
+    else if ((L || R) && M) touched += 3 * B;
+  } else {
+    if (L) touched += 4 * B;              // the input to the client
+    if (L && C && R && (P || M)) touched += 3 * B + 2 * B;
+    else if (C) touched += 2 * B;
+  }
+}
+
+TickFixture::~TickFixture() {
+  lowLatency.events[0] = lowLatency.events[1] = nullptr;
+  for (HANDLE event : events) kernel::UserObjects::closeHandle(event);
+  FreeCardBlocks();
+  kernel::Bus::instance().detachDevice(*this);
+  std::memset(&cardContext, 0, sizeof cardContext);
+}
+
+void TickFixture::registerRead(int, std::uint32_t offset) {
+  auto& card = cardContext;
+  std::uint32_t value = 0;
+  if (offset == 0x218) {  // one block of input is always ready
+    value = static_cast<std::uint32_t>((card.captureReadPos + card.blockBytes) % card.hwRingSize);
+  } else if (offset == 0x1AC) {  // the card two blocks behind the writer
+    value = static_cast<std::uint32_t>((card.playFillPos + card.hwRingSize - 2 * card.blockBytes) %
+                                       card.hwRingSize);
+  }
+  std::memcpy(window.data() + offset, &value, 4);
+}
+
+void TickFixture::tick() {
+  auto& card = cardContext;
+  card.interruptCredit = static_cast<LONG>(card.blockBytes);
+  KIRQL old;
+  KeAcquireSpinLock(&card.streamLock, &old);
+  ServiceTick();
+  KeReleaseSpinLock(&card.streamLock, old);
+}
+
+}  // namespace bench
