@@ -10,8 +10,12 @@
 
 namespace {
 
+// Every stream running, both switches on: the rows that do the most work.
 constexpr bench::Routing kNormalWorst{false, true, true, true, true, true};
 constexpr bench::Routing kEffectsWorst{true, true, true, true, true, true};
+// The same rows with the record gain at 100 and ducking off.
+constexpr bench::Routing kNormalPlain{false, true, true, true, true, true, false};
+constexpr bench::Routing kEffectsPlain{true, true, true, true, true, true, false};
 
 void ServiceTick(benchmark::State& state, unsigned rate, unsigned bits, unsigned frames,
                  bench::Routing routing) {
@@ -51,3 +55,8 @@ BENCHMARK_CAPTURE(ServiceTick, normal_44k_16bit_128, 44100, 16, 128, kNormalWors
 BENCHMARK_CAPTURE(TouchedBytesMemcpy, normal_44k_16bit_128, 44100, 16, 128, kNormalWorst);
 BENCHMARK_CAPTURE(ServiceTick, effects_44k_16bit_128, 44100, 16, 128, kEffectsWorst);
 BENCHMARK_CAPTURE(TouchedBytesMemcpy, effects_44k_16bit_128, 44100, 16, 128, kEffectsWorst);
+BENCHMARK_CAPTURE(ServiceTick, normal_96k_24bit_512_plain, 96000, 24, 512, kNormalPlain);
+BENCHMARK_CAPTURE(TouchedBytesMemcpy, normal_96k_24bit_512_plain, 96000, 24, 512, kNormalPlain);
+BENCHMARK_CAPTURE(ServiceTick, effects_96k_24bit_512_plain, 96000, 24, 512, kEffectsPlain);
+BENCHMARK_CAPTURE(TouchedBytesMemcpy, effects_96k_24bit_512_plain, 96000, 24, 512,
+                  kEffectsPlain);

@@ -16,8 +16,8 @@ TickFixture::TickFixture(unsigned rate, unsigned bits, unsigned frames, Routing 
   AllocateCardBlocks();
   ClearInputLevelHistory();
   // The costliest settings: a gain to apply, ducking on (meter and duck).
-  card.recordVolume = 150;
-  card.duckingEnabled = 1;
+  card.recordVolume = routing.gainAndDucking ? 150 : 100;
+  card.duckingEnabled = routing.gainAndDucking ? 1 : 0;
   card.duckingSensitivity = 5;
   for (auto* ring : {&playRing, &captureRing, &renderBuffer, &captureBuffer}) {
     ring->assign(kStreamBufferBytes, 0);
@@ -56,14 +56,14 @@ TickFixture::TickFixture(unsigned rate, unsigned bits, unsigned frames, Routing 
   // What the tick moves, pass by pass: reads and writes of whole blocks.
   const std::size_t B = card.blockBytes;
   const bool L = routing.L, R = routing.R, C = routing.C, M = routing.M, P = routing.P;
-  touched = 2 * B + 2 * B;  // input: ring to IN, then the gain over IN
-  touched += 2 * B;         // the block written to the playback ring
-  if (R) touched += 4 * B;  // the render block taken, then ducked
+  touched = 2 * B;           // input: ring to IN (the gain in the same pass)
+  touched += 2 * B;          // the block written to the playback ring
+  if (R) touched += 2 * B;   // the render block taken (ducked in the same pass)
   if (!routing.effects) {
     if (P && (L || R)) touched += 3 * B;  // REC mixed
     if (C) touched += 2 * B;
     if (L) touched += 4 * B;              // to the client's half, then split
-    if (L && R) touched += 3 * B + (M ? 3 * B : 0);
+    if (L && R) touched += 3 * B + (M ? 2 * B : 0);  // MIX and OUT in one pass
     else if ((L || R) && M) touched += 3 * B;
   } else {
     if (L) touched += 4 * B;              // the input to the client

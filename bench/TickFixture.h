@@ -18,6 +18,8 @@ namespace bench {
 struct Routing {
   bool effects;
   bool L, R, C, M, P;
+  // A record gain to apply and ducking on: the meter, the duck, no plain copies.
+  bool gainAndDucking = true;
 };
 
 class TickFixture : public kernel::BusDevice {

@@ -19,6 +19,25 @@ ULONGLONG Word64(const UCHAR* input, ULONG index) {
 
 ULONG BytesPerSample() { return cardContext.bitDepth / 8; }
 
+// Fixed-size sample copies: the compiler turns them into plain moves.
+template <ULONG SampleBytes>
+VOID Interleave(PUCHAR out, const UCHAR* left, const UCHAR* right, ULONG frames) {
+  for (ULONG k = 0; k < frames; ++k) {
+    RtlCopyMemory(out, left + k * SampleBytes, SampleBytes);
+    RtlCopyMemory(out + SampleBytes, right + k * SampleBytes, SampleBytes);
+    out += 2 * SampleBytes;
+  }
+}
+
+template <ULONG SampleBytes>
+VOID Deinterleave(PUCHAR left, PUCHAR right, const UCHAR* in, ULONG frames) {
+  for (ULONG k = 0; k < frames; ++k) {
+    RtlCopyMemory(left + k * SampleBytes, in, SampleBytes);
+    RtlCopyMemory(right + k * SampleBytes, in + SampleBytes, SampleBytes);
+    in += 2 * SampleBytes;
+  }
+}
+
 // Frames a client half may carry: the block's, but never past the mapped length.
 ULONG ClientFrames() {
   const ULONG sampleBytes = BytesPerSample();
@@ -191,13 +210,10 @@ VOID InterleavePlayHalf(ULONG half) {
   const PUCHAR right = card.clientPlay[1][half];
   if (left && right) {
     AudioBlock& block = card.llPlayBlock[half];
-    const ULONG sampleBytes = BytesPerSample();
-    const ULONG frames = ClientFrames();
-    PUCHAR out = block.data;
-    for (ULONG k = 0; k < frames; ++k) {
-      RtlCopyMemory(out, left + k * sampleBytes, sampleBytes);
-      RtlCopyMemory(out + sampleBytes, right + k * sampleBytes, sampleBytes);
-      out += 2 * sampleBytes;
+    if (BytesPerSample() == 3) {
+      Interleave<3>(block.data, left, right, ClientFrames());
+    } else {
+      Interleave<2>(block.data, left, right, ClientFrames());
     }
     if (card.routingMode == 0 && card.duckingEnabled) DuckBlock(block);
   }
@@ -212,13 +228,10 @@ VOID DeinterleaveCaptureHalf() {
   const PUCHAR right = card.clientCapture[1][half];
   if (left && right) {
     const AudioBlock& block = card.llCaptureBlock[half];
-    const ULONG sampleBytes = BytesPerSample();
-    const ULONG frames = ClientFrames();
-    const UCHAR* in = block.data;
-    for (ULONG k = 0; k < frames; ++k) {
-      RtlCopyMemory(left + k * sampleBytes, in, sampleBytes);
-      RtlCopyMemory(right + k * sampleBytes, in + sampleBytes, sampleBytes);
-      in += 2 * sampleBytes;
+    if (BytesPerSample() == 3) {
+      Deinterleave<3>(left, right, block.data, ClientFrames());
+    } else {
+      Deinterleave<2>(left, right, block.data, ClientFrames());
     }
   }
   KeReleaseSpinLockFromDpcLevel(&lowLatency.bufferLock);

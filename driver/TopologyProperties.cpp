@@ -58,11 +58,11 @@ bool valueMissing(const PCPROPERTY_REQUEST& request) {
   return request.ValueSize != 0 && request.Value == nullptr;
 }
 
-// The caller's buffers need not be aligned: values are copied, never cast.
 bool holdsLong(PVOID source, ULONG size) {
   return source != nullptr && size >= sizeof(LONG);
 }
 
+// The caller's buffers need not be aligned: values are copied, never cast.
 bool readLong(PVOID source, ULONG size, LONG* value) {
   if (!holdsLong(source, size)) return false;
   RtlCopyMemory(value, source, sizeof(LONG));
@@ -154,11 +154,12 @@ NTSTATUS handleVolumeLevel(PPCPROPERTY_REQUEST request) {
       request->ValueSize < sizeof(LONG)) {
     return STATUS_INVALID_PARAMETER;
   }
+  // The microphone volume is mono; the others are stereo.
   const LONG lastChannel = node == kMicVolumeNode ? 0 : 1;
   if (channel < 0 || channel > lastChannel) return STATUS_INVALID_PARAMETER;
 
-  // Only the master volume is wired to the card; the others answer silence
-  // and take any value.
+  // Only the master volume is wired to the card; the others read 0 and
+  // accept any value.
   if (request->Verb == KSPROPERTY_TYPE_GET) {
     const LONG volume =
         node == kMasterVolumeNode ? volumeFromLevel(masterByte() & kMasterLevelMask) : 0;

@@ -136,7 +136,8 @@ constexpr ULONG kGuardBytes = 16;
 // the value size fails here and a read past the instance fails under ASan.
 Reply callHandler(PUNKNOWN miniport, const PCPROPERTY_ITEM& item, ULONG node, const Request& r) {
   std::vector<UCHAR> instance(r.instanceSize);
-  std::memcpy(instance.data(), &r.channel, std::min<size_t>(instance.size(), sizeof r.channel));
+  const auto* channel = reinterpret_cast<const UCHAR*>(&r.channel);
+  std::copy_n(channel, std::min<size_t>(instance.size(), sizeof r.channel), instance.begin());
   std::vector<UCHAR> buffer(r.valueSize + kGuardBytes, kUnwritten);
   if (r.verb == kSet) {
     std::memcpy(buffer.data(), &r.value, std::min<size_t>(r.valueSize, sizeof r.value));
