@@ -173,8 +173,8 @@ NTSTATUS MapClientBuffers(const UCHAR* input, ULONG inputLength) {
   return STATUS_SUCCESS;
 }
 
+// Also from the watchdog's cancel routine, at dispatch level.
 VOID UnmapClientBuffers() {
-  PAGED_CODE();
   auto& ll = lowLatency;
   KIRQL old;
   KeAcquireSpinLock(&ll.bufferLock, &old);

@@ -127,12 +127,18 @@ VOID LoadSettings(PUNICODE_STRING registryPath) {
 VOID SaveSettings() {
   PAGED_CODE();
   if (!cardContext.registryPath.Buffer) return;
+  // One consistent snapshot: the requests change these fields under streamLock.
+  ULONG values[kValueCount];
+  KIRQL old;
+  KeAcquireSpinLock(&cardContext.streamLock, &old);
+  for (ULONG i = 0; i < kValueCount; ++i) {
+    RtlCopyMemory(&values[i], Values()[i].field, sizeof values[i]);
+  }
+  KeReleaseSpinLock(&cardContext.streamLock, old);
   HANDLE key = OpenServiceKey(KEY_WRITE);
   if (!key) return;
   for (ULONG i = 0; i < kValueCount; ++i) {
-    ULONG value;
-    RtlCopyMemory(&value, Values()[i].field, sizeof value);
-    ZwSetValueKey(key, &Values()[i].name, 0, REG_DWORD, &value, sizeof value);
+    ZwSetValueKey(key, &Values()[i].name, 0, REG_DWORD, &values[i], sizeof values[i]);
   }
   ZwClose(key);
 }

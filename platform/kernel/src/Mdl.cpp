@@ -1,6 +1,7 @@
 #include "kernel/Mdl.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <set>
 
@@ -27,11 +28,14 @@ bool rangeAccessible(std::uintptr_t start, std::size_t length, bool write) {
   std::uintptr_t covered = start;
   const std::uintptr_t end = start + length;
   char line[512];
+  // Mappings come in address order: stop at the first one past the range.
   while (covered < end && std::fgets(line, sizeof line, maps)) {
-    unsigned long low = 0, high = 0;
-    char permissions[5] = {};
-    if (std::sscanf(line, "%lx-%lx %4s", &low, &high, permissions) != 3) continue;
-    if (covered < low || covered >= high) continue;
+    char* cursor = line;
+    const unsigned long low = std::strtoul(cursor, &cursor, 16);
+    const unsigned long high = std::strtoul(cursor + 1, &cursor, 16);
+    const char* permissions = cursor + 1;
+    if (covered >= high) continue;
+    if (covered < low) break;
     if (permissions[0] != 'r' || (write && permissions[1] != 'w')) break;
     covered = high;
   }
@@ -52,6 +56,20 @@ int liveMdlCount() {
   return static_cast<int>(liveMdls().size());
 }
 }  // namespace kernel
+
+VOID ProbeForRead(const volatile VOID* address, SIZE_T length, ULONG) {
+  if (length == 0) return;
+  if (!rangeAccessible(reinterpret_cast<std::uintptr_t>(address), length, false)) {
+    ExRaiseStatus(STATUS_ACCESS_VIOLATION);
+  }
+}
+
+VOID ProbeForWrite(volatile VOID* address, SIZE_T length, ULONG) {
+  if (length == 0) return;
+  if (!rangeAccessible(reinterpret_cast<std::uintptr_t>(address), length, true)) {
+    ExRaiseStatus(STATUS_ACCESS_VIOLATION);
+  }
+}
 
 PMDL IoAllocateMdl(PVOID virtualAddress, ULONG length, BOOLEAN, BOOLEAN, IRP*,
                    std::source_location) {

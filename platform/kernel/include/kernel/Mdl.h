@@ -41,6 +41,11 @@ VOID MmUnmapLockedPages(PVOID baseAddress, PMDL mdl);
 VOID MmUnlockPages(PMDL mdl, std::source_location where = std::source_location::current());
 VOID IoFreeMdl(PMDL mdl, std::source_location where = std::source_location::current());
 PVOID MmGetSystemAddressForMdlSafe(PMDL mdl, ULONG priority);
+
+// Raise STATUS_ACCESS_VIOLATION unless [address, address + length) is memory
+// of the caller that can be read (or written). A zero length always passes.
+VOID ProbeForRead(const volatile VOID* address, SIZE_T length, ULONG alignment);
+VOID ProbeForWrite(volatile VOID* address, SIZE_T length, ULONG alignment);
 inline ULONG MmGetMdlByteCount(PMDL mdl) { return mdl->ByteCount; }
 inline PVOID MmGetMdlVirtualAddress(PMDL mdl) {
   return static_cast<PUCHAR>(mdl->StartVa) + mdl->ByteOffset;

@@ -1,0 +1,46 @@
+#include "FormatChange.h"
+
+#include "CardContext.h"
+#include "Dma.h"
+#include "LowLatency.h"
+#include "shared/CardControl.h"
+
+ULONG ChangeCardFormat(ULONG bits, ULONG rate, ULONG frames) {
+  PAGED_CODE();
+  if (bits != 16 && bits != 24) return cardctl::kFormatInvalid;
+  if (rate != 44100 && rate != 48000 && rate != 96000) return cardctl::kFormatInvalid;
+  if (frames != 256 && frames != 512 && frames != 128) return cardctl::kFormatInvalid;
+
+  auto& card = cardContext;
+  KIRQL old;
+  KeAcquireSpinLock(&card.streamLock, &old);
+  const bool busy = card.renderRunning || card.captureRunning || card.llRunning ||
+                    ReadLongAcquire(&lowLatency.claimed);
+  const bool unchanged = bits == card.bitDepth && rate == card.sampleRate &&
+                         frames == card.bufferFrames;
+  KeReleaseSpinLock(&card.streamLock, old);
+  if (busy) return cardctl::kFormatBusy;
+  if (unchanged) return cardctl::kFormatUnchanged;
+
+  // Before the card is started there are no channels to stop or restart.
+  const bool started = card.registers != nullptr;
+  if (started) {
+    StopCaptureDma();
+    StopPlaybackDma();
+  }
+  LARGE_INTEGER wait;
+  wait.QuadPart = -100000;  // 10 ms for the channels to drain
+  KeDelayExecutionThread(KernelMode, FALSE, &wait);
+
+  KeAcquireSpinLock(&card.streamLock, &old);
+  card.sampleRate = rate;
+  card.bitDepth = bits;
+  card.bufferFrames = frames;
+  card.blockBytes = BlockBytesFor(bits, frames);
+  SetBlockLengths();
+  InterlockedExchange(&card.interruptCredit, 0);
+  KeReleaseSpinLock(&card.streamLock, old);
+
+  if (started && card.engineReady) RestartDma();
+  return cardctl::kFormatApplied;
+}
