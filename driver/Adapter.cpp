@@ -22,6 +22,9 @@ PDRIVER_UNLOAD portClassUnload;
 // the same load finds its blocks and settings still there.
 VOID DriverUnload(PDRIVER_OBJECT driverObject) {
   PAGED_CODE();
+  // A client that never let go: its buffers and events are released here.
+  UnmapClientBuffers();
+  ReleaseEvents();
   StopSettingsThread();
   auto& card = cardContext;
   if (card.registryPath.Buffer) ExFreePool(card.registryPath.Buffer);

@@ -23,9 +23,15 @@ ULONG READ_REGISTER_ULONG(volatile ULONG* reg, std::source_location where) {
     return 0xFFFFFFFF;  // what a read of nothing returns on a PCI bus
   }
   target->device->registerRead(target->window, target->offset);
-  // Registers may sit at unaligned offsets (the mailbox reply words).
+  // Aligned registers are read as one word, as the bus does: the device may
+  // refresh the same word for another processor at the same moment. The
+  // mailbox reply words sit at unaligned offsets and are read bytewise.
   ULONG value;
-  std::memcpy(&value, const_cast<ULONG*>(reg), sizeof value);
+  if (reinterpret_cast<std::uintptr_t>(reg) % alignof(ULONG) == 0) {
+    value = __atomic_load_n(const_cast<ULONG*>(reg), __ATOMIC_RELAXED);
+  } else {
+    std::memcpy(&value, const_cast<ULONG*>(reg), sizeof value);
+  }
   return value;
 }
 
@@ -35,7 +41,11 @@ VOID WRITE_REGISTER_ULONG(volatile ULONG* reg, ULONG value, std::source_location
     kernel::Verifier::report(kernel::Rule::RegisterOutsideWindow, "WRITE_REGISTER_ULONG", where);
     return;
   }
-  std::memcpy(const_cast<ULONG*>(reg), &value, sizeof value);
+  if (reinterpret_cast<std::uintptr_t>(reg) % alignof(ULONG) == 0) {
+    __atomic_store_n(const_cast<ULONG*>(reg), value, __ATOMIC_RELAXED);
+  } else {
+    std::memcpy(const_cast<ULONG*>(reg), &value, sizeof value);
+  }
   target->device->registerWritten(target->window, target->offset, value);
 }
 
