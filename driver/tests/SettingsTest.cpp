@@ -117,7 +117,10 @@ TEST_F(SettingsOnDisk, AChangeIsSavedWithinASecondAndOutlivesARestart) {
             STATUS_SUCCESS);
   kernel::IoManager::close(handle);
   EXPECT_FALSE(RegistryStore::value(machine::kServiceKeyPath, "recVolume"));
-  kernel::Clock::instance().advance(kernel::kTicksPerSecond + 1);
+  // The settings thread is asleep in virtual time before the second passes.
+  auto& clock = kernel::Clock::instance();
+  while (clock.sleepers() == 0) std::this_thread::yield();
+  clock.advance(kernel::kTicksPerSecond + 1);
   // The settings thread woke at the second; give it the moment its save takes.
   for (int i = 0; i < 200 && !RegistryStore::value(machine::kServiceKeyPath, "recVolume"); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

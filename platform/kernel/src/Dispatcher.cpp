@@ -69,7 +69,7 @@ void signalObjectsChanged() {
 }  // namespace kernel::internal
 
 NTSTATUS KeWaitForSingleObject(PVOID object, KWAIT_REASON, KPROCESSOR_MODE, BOOLEAN,
-                               PLARGE_INTEGER timeout, std::source_location where) {
+                               PLARGE_INTEGER timeout, ::kernel::SourcePlace where) {
   auto* header = static_cast<DISPATCHER_HEADER*>(object);
   const bool poll = timeout && timeout->QuadPart == 0;
   if (!poll) {
@@ -136,7 +136,7 @@ VOID KeInitializeMutex(PRKMUTEX mutex, ULONG level) {
   mutex->Level = level;
 }
 
-LONG KeReleaseMutex(PRKMUTEX mutex, BOOLEAN, std::source_location where) {
+LONG KeReleaseMutex(PRKMUTEX mutex, BOOLEAN, ::kernel::SourcePlace where) {
   std::unique_lock held(dispatcherLock);
   const LONG previous = mutex->Header.SignalState;
   if (mutex->OwnerThread != currentThreadTag() || previous > 0) {
@@ -164,7 +164,7 @@ VOID KeInitializeEvent(PRKEVENT event, EVENT_TYPE type, BOOLEAN state) {
   event->Header.SignalState = state ? 1 : 0;
 }
 
-LONG KeSetEvent(PRKEVENT event, KPRIORITY, BOOLEAN wait, std::source_location where) {
+LONG KeSetEvent(PRKEVENT event, KPRIORITY, BOOLEAN wait, ::kernel::SourcePlace where) {
   if (wait && KeGetCurrentIrql() > PASSIVE_LEVEL) {
     kernel::Verifier::report(kernel::Rule::WaitAtRaisedIrql,
                              "KeSetEvent with Wait TRUE at raised IRQL", where);

@@ -1,7 +1,7 @@
 // State the kernel's own parts share; never seen by the driver.
 #pragma once
 
-#include <source_location>
+#include "kernel/SourcePlace.h"
 
 #include "kernel/Types.h"
 
@@ -16,7 +16,7 @@ void noteSpinLockReleased();
 void setIrql(KIRQL irql);
 
 // True and a violation when the thread may not wait/sleep/touch paged memory.
-bool refuseAbovePassive(int rule, const char* what, std::source_location where);
+bool refuseAbovePassive(int rule, const char* what, ::kernel::SourcePlace where);
 
 // The object table: handles to referenced objects.
 enum class ObjectKind { Event, Thread, Key };

@@ -10,7 +10,7 @@ namespace {
 KSPIN_LOCK cancelSpinLock = 0;
 }  // namespace
 
-VOID IofCompleteRequest(PIRP irp, CHAR, std::source_location where) {
+VOID IofCompleteRequest(PIRP irp, CHAR, ::kernel::SourcePlace where) {
   if (__atomic_load_n(&irp->CancelRoutine, __ATOMIC_ACQUIRE) != nullptr) {
     kernel::Verifier::report(kernel::Rule::IrpMisuse,
                              "completing a request whose cancel routine is still set", where);

@@ -15,7 +15,7 @@ void noteSpinLockAcquired() { ++heldSpinLocks; }
 void noteSpinLockReleased() { --heldSpinLocks; }
 void setIrql(KIRQL irql) { currentIrql = irql; }
 
-bool refuseAbovePassive(int rule, const char* what, std::source_location where) {
+bool refuseAbovePassive(int rule, const char* what, ::kernel::SourcePlace where) {
   if (currentIrql == PASSIVE_LEVEL) return false;
   Verifier::report(static_cast<Rule>(rule),
                    std::string(what) + " at IRQL " + std::to_string(currentIrql), where);
@@ -26,7 +26,7 @@ bool refuseAbovePassive(int rule, const char* what, std::source_location where) 
 
 KIRQL KeGetCurrentIrql() { return currentIrql; }
 
-VOID KeRaiseIrql(KIRQL newIrql, PKIRQL oldIrql, std::source_location where) {
+VOID KeRaiseIrql(KIRQL newIrql, PKIRQL oldIrql, ::kernel::SourcePlace where) {
   if (newIrql < currentIrql) {
     kernel::Verifier::report(kernel::Rule::IrqlMismatch,
                              "KeRaiseIrql to " + std::to_string(newIrql) + " from " +
@@ -37,7 +37,7 @@ VOID KeRaiseIrql(KIRQL newIrql, PKIRQL oldIrql, std::source_location where) {
   currentIrql = newIrql;
 }
 
-VOID KeLowerIrql(KIRQL newIrql, std::source_location where) {
+VOID KeLowerIrql(KIRQL newIrql, ::kernel::SourcePlace where) {
   if (newIrql > currentIrql) {
     kernel::Verifier::report(kernel::Rule::IrqlMismatch,
                              "KeLowerIrql to " + std::to_string(newIrql) + " from " +
@@ -54,7 +54,7 @@ KIRQL KeRaiseIrqlToDpcLevel() {
 }
 
 namespace kernel {
-void checkPagedCode(std::source_location where) {
+void checkPagedCode(::kernel::SourcePlace where) {
   if (currentIrql > APC_LEVEL) {
     Verifier::report(Rule::PagedCodeAtRaisedIrql,
                      "pageable code entered at IRQL " + std::to_string(currentIrql), where);

@@ -72,7 +72,7 @@ VOID ProbeForWrite(volatile VOID* address, SIZE_T length, ULONG) {
 }
 
 PMDL IoAllocateMdl(PVOID virtualAddress, ULONG length, BOOLEAN, BOOLEAN, IRP*,
-                   std::source_location) {
+                   ::kernel::SourcePlace) {
   if (length == 0) return nullptr;
   auto* mdl = new MDL{};
   const auto address = reinterpret_cast<std::uintptr_t>(virtualAddress);
@@ -85,7 +85,7 @@ PMDL IoAllocateMdl(PVOID virtualAddress, ULONG length, BOOLEAN, BOOLEAN, IRP*,
 }
 
 VOID MmProbeAndLockPages(PMDL mdl, KPROCESSOR_MODE, LOCK_OPERATION operation,
-                         std::source_location where) {
+                         ::kernel::SourcePlace where) {
   if (!known(mdl)) {
     kernel::Verifier::report(kernel::Rule::MdlMisuse, "probing an unknown MDL", where);
     ExRaiseStatus(STATUS_ACCESS_VIOLATION);
@@ -102,7 +102,7 @@ VOID MmProbeAndLockPages(PMDL mdl, KPROCESSOR_MODE, LOCK_OPERATION operation,
 }
 
 PVOID MmMapLockedPagesSpecifyCache(PMDL mdl, KPROCESSOR_MODE, MEMORY_CACHING_TYPE, PVOID, ULONG,
-                                   ULONG, std::source_location where) {
+                                   ULONG, ::kernel::SourcePlace where) {
   if (!known(mdl) || !(mdl->MdlFlags & MDL_PAGES_LOCKED)) {
     kernel::Verifier::report(kernel::Rule::MdlMisuse, "mapping an MDL that is not locked", where);
     return nullptr;
@@ -123,7 +123,7 @@ VOID MmUnmapLockedPages(PVOID, PMDL mdl) {
   mdl->MappedSystemVa = nullptr;
 }
 
-VOID MmUnlockPages(PMDL mdl, std::source_location where) {
+VOID MmUnlockPages(PMDL mdl, ::kernel::SourcePlace where) {
   if (!known(mdl) || !(mdl->MdlFlags & MDL_PAGES_LOCKED)) {
     kernel::Verifier::report(kernel::Rule::MdlMisuse, "unlocking an MDL that is not locked",
                              where);
@@ -133,7 +133,7 @@ VOID MmUnlockPages(PMDL mdl, std::source_location where) {
   mdl->MappedSystemVa = nullptr;
 }
 
-VOID IoFreeMdl(PMDL mdl, std::source_location where) {
+VOID IoFreeMdl(PMDL mdl, ::kernel::SourcePlace where) {
   {
     std::lock_guard held(mdlLock);
     if (!liveMdls().count(mdl)) {

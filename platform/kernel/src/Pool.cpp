@@ -116,7 +116,7 @@ using kernel::Rule;
 using kernel::Verifier;
 
 PVOID ExAllocatePoolWithTag(POOL_TYPE poolType, SIZE_T numberOfBytes, ULONG tag,
-                            std::source_location where) {
+                            ::kernel::SourcePlace where) {
   if (kernel::isPaged(poolType) &&
       kernel::internal::refuseAbovePassive(static_cast<int>(Rule::PagedPoolAtRaisedIrql),
                                            "paged pool allocation", where)) {
@@ -140,13 +140,13 @@ PVOID ExAllocatePoolWithTag(POOL_TYPE poolType, SIZE_T numberOfBytes, ULONG tag,
   return memory;
 }
 
-PVOID ExAllocatePool(POOL_TYPE poolType, SIZE_T numberOfBytes, std::source_location where) {
+PVOID ExAllocatePool(POOL_TYPE poolType, SIZE_T numberOfBytes, ::kernel::SourcePlace where) {
   return ExAllocatePoolWithTag(poolType, numberOfBytes, POOL_TAG_NONE, where);
 }
 
 namespace {
 
-void freePool(PVOID p, bool tagGiven, ULONG tag, std::source_location where) {
+void freePool(PVOID p, bool tagGiven, ULONG tag, ::kernel::SourcePlace where) {
   auto& pool = kernel::state();
   std::unique_lock held(pool.lock);
   auto found = pool.live.find(p);
@@ -185,8 +185,8 @@ void freePool(PVOID p, bool tagGiven, ULONG tag, std::source_location where) {
 
 }  // namespace
 
-VOID ExFreePoolWithTag(PVOID p, ULONG tag, std::source_location where) {
+VOID ExFreePoolWithTag(PVOID p, ULONG tag, ::kernel::SourcePlace where) {
   freePool(p, true, tag, where);
 }
 
-VOID ExFreePool(PVOID p, std::source_location where) { freePool(p, false, 0, where); }
+VOID ExFreePool(PVOID p, ::kernel::SourcePlace where) { freePool(p, false, 0, where); }

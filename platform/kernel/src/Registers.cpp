@@ -16,7 +16,7 @@ VOID MmUnmapIoSpace(PVOID baseAddress, SIZE_T numberOfBytes) {
   Bus::instance().unmapWindow(baseAddress, numberOfBytes);
 }
 
-ULONG READ_REGISTER_ULONG(volatile ULONG* reg, std::source_location where) {
+ULONG READ_REGISTER_ULONG(volatile ULONG* reg, ::kernel::SourcePlace where) {
   auto target = Bus::instance().findRegister(reg);
   if (!target) {
     kernel::Verifier::report(kernel::Rule::RegisterOutsideWindow, "READ_REGISTER_ULONG", where);
@@ -35,7 +35,7 @@ ULONG READ_REGISTER_ULONG(volatile ULONG* reg, std::source_location where) {
   return value;
 }
 
-VOID WRITE_REGISTER_ULONG(volatile ULONG* reg, ULONG value, std::source_location where) {
+VOID WRITE_REGISTER_ULONG(volatile ULONG* reg, ULONG value, ::kernel::SourcePlace where) {
   auto target = Bus::instance().findRegister(reg);
   if (!target) {
     kernel::Verifier::report(kernel::Rule::RegisterOutsideWindow, "WRITE_REGISTER_ULONG", where);

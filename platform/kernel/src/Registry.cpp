@@ -15,7 +15,7 @@ struct KeyObject {
 
 void destroyKey(void* body) { delete static_cast<KeyObject*>(body)->path; }
 
-bool refused(const char* what, std::source_location where) {
+bool refused(const char* what, ::kernel::SourcePlace where) {
   return kernel::internal::refuseAbovePassive(
       static_cast<int>(kernel::Rule::RegistryAtRaisedIrql), what, where);
 }
@@ -57,13 +57,13 @@ NTSTATUS keyOf(HANDLE handle, ACCESS_MASK needed, KeyObject** key) {
 
 NTSTATUS ZwCreateKey(PHANDLE keyHandle, ACCESS_MASK desiredAccess,
                      POBJECT_ATTRIBUTES objectAttributes, ULONG, PUNICODE_STRING, ULONG,
-                     PULONG disposition, std::source_location where) {
+                     PULONG disposition, ::kernel::SourcePlace where) {
   if (refused("ZwCreateKey", where)) return STATUS_UNSUCCESSFUL;
   return createOrOpen(keyHandle, desiredAccess, objectAttributes, true, disposition);
 }
 
 NTSTATUS ZwOpenKey(PHANDLE keyHandle, ACCESS_MASK desiredAccess,
-                   POBJECT_ATTRIBUTES objectAttributes, std::source_location where) {
+                   POBJECT_ATTRIBUTES objectAttributes, ::kernel::SourcePlace where) {
   if (refused("ZwOpenKey", where)) return STATUS_UNSUCCESSFUL;
   return createOrOpen(keyHandle, desiredAccess, objectAttributes, false, nullptr);
 }
@@ -71,7 +71,7 @@ NTSTATUS ZwOpenKey(PHANDLE keyHandle, ACCESS_MASK desiredAccess,
 NTSTATUS ZwQueryValueKey(HANDLE keyHandle, PUNICODE_STRING valueName,
                          KEY_VALUE_INFORMATION_CLASS informationClass,
                          PVOID keyValueInformation, ULONG length, PULONG resultLength,
-                         std::source_location where) {
+                         ::kernel::SourcePlace where) {
   if (refused("ZwQueryValueKey", where)) return STATUS_UNSUCCESSFUL;
   if (informationClass != KeyValuePartialInformation || !valueName || !resultLength) {
     return STATUS_INVALID_PARAMETER;
@@ -98,7 +98,7 @@ NTSTATUS ZwQueryValueKey(HANDLE keyHandle, PUNICODE_STRING valueName,
 }
 
 NTSTATUS ZwSetValueKey(HANDLE keyHandle, PUNICODE_STRING valueName, ULONG, ULONG type,
-                       PVOID data, ULONG dataSize, std::source_location where) {
+                       PVOID data, ULONG dataSize, ::kernel::SourcePlace where) {
   if (refused("ZwSetValueKey", where)) return STATUS_UNSUCCESSFUL;
   if (!valueName || (dataSize && !data)) return STATUS_INVALID_PARAMETER;
   KeyObject* key = nullptr;

@@ -21,7 +21,7 @@ void spinAcquire(PKSPIN_LOCK lock) {
   kernel::internal::noteSpinLockAcquired();
 }
 
-bool spinRelease(PKSPIN_LOCK lock, std::source_location where) {
+bool spinRelease(PKSPIN_LOCK lock, ::kernel::SourcePlace where) {
   if (__atomic_load_n(lock, __ATOMIC_RELAXED) == 0 || kernel::internal::spinLocksHeld() == 0) {
     kernel::Verifier::report(kernel::Rule::SpinLockMisuse, "releasing a spin lock not held",
                              where);
@@ -36,7 +36,7 @@ bool spinRelease(PKSPIN_LOCK lock, std::source_location where) {
 
 VOID KeInitializeSpinLock(PKSPIN_LOCK spinLock) { *spinLock = 0; }
 
-KIRQL KfAcquireSpinLock(PKSPIN_LOCK spinLock, std::source_location where) {
+KIRQL KfAcquireSpinLock(PKSPIN_LOCK spinLock, ::kernel::SourcePlace where) {
   KIRQL old = KeGetCurrentIrql();
   if (old > DISPATCH_LEVEL) {
     kernel::Verifier::report(kernel::Rule::IrqlMismatch,
@@ -47,7 +47,7 @@ KIRQL KfAcquireSpinLock(PKSPIN_LOCK spinLock, std::source_location where) {
   return old;
 }
 
-VOID KfReleaseSpinLock(PKSPIN_LOCK spinLock, KIRQL newIrql, std::source_location where) {
+VOID KfReleaseSpinLock(PKSPIN_LOCK spinLock, KIRQL newIrql, ::kernel::SourcePlace where) {
   if (!spinRelease(spinLock, where)) return;
   if (newIrql > KeGetCurrentIrql()) {
     kernel::Verifier::report(kernel::Rule::IrqlMismatch,
@@ -57,7 +57,7 @@ VOID KfReleaseSpinLock(PKSPIN_LOCK spinLock, KIRQL newIrql, std::source_location
   kernel::internal::setIrql(newIrql);
 }
 
-VOID KeAcquireSpinLockAtDpcLevel(PKSPIN_LOCK spinLock, std::source_location where) {
+VOID KeAcquireSpinLockAtDpcLevel(PKSPIN_LOCK spinLock, ::kernel::SourcePlace where) {
   if (KeGetCurrentIrql() < DISPATCH_LEVEL) {
     kernel::Verifier::report(kernel::Rule::IrqlMismatch,
                              "KeAcquireSpinLockAtDpcLevel below dispatch level", where);
@@ -65,7 +65,7 @@ VOID KeAcquireSpinLockAtDpcLevel(PKSPIN_LOCK spinLock, std::source_location wher
   spinAcquire(spinLock);
 }
 
-VOID KeReleaseSpinLockFromDpcLevel(PKSPIN_LOCK spinLock, std::source_location where) {
+VOID KeReleaseSpinLockFromDpcLevel(PKSPIN_LOCK spinLock, ::kernel::SourcePlace where) {
   spinRelease(spinLock, where);
 }
 

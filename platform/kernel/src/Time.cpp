@@ -5,7 +5,7 @@
 #include "kernel/host/Verifier.h"
 
 NTSTATUS KeDelayExecutionThread(KPROCESSOR_MODE, BOOLEAN, PLARGE_INTEGER interval,
-                                std::source_location where) {
+                                ::kernel::SourcePlace where) {
   if (kernel::internal::refuseAbovePassive(static_cast<int>(kernel::Rule::DelayAtRaisedIrql),
                                            "KeDelayExecutionThread", where)) {
     return STATUS_SUCCESS;

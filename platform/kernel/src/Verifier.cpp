@@ -49,7 +49,7 @@ std::string Violation::describe() const {
          where.file_name() + ":" + std::to_string(where.line());
 }
 
-void Verifier::report(Rule rule, std::string detail, std::source_location where) {
+void Verifier::report(Rule rule, std::string detail, ::kernel::SourcePlace where) {
   Violation violation{rule, std::move(detail), where};
   Handler handler;
   {

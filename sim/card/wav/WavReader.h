@@ -30,7 +30,7 @@ class WavReader {
 
  private:
   struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    void operator()(std::FILE* open) const { std::fclose(open); }
   };
 
   void parseHeader();

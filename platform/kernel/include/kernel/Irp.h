@@ -1,7 +1,7 @@
 // Drivers, devices, handles and requests: the I/O manager's side of a driver.
 #pragma once
 
-#include <source_location>
+#include "kernel/SourcePlace.h"
 
 #include "kernel/Dpc.h"
 #include "kernel/Mdl.h"
@@ -181,7 +181,7 @@ inline VOID IoMarkIrpPending(PIRP irp) {
 #define IO_SOUND_INCREMENT 8
 
 VOID IofCompleteRequest(PIRP irp, CHAR priorityBoost,
-                        std::source_location where = std::source_location::current());
+                        ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 #define IoCompleteRequest(irp, boost) IofCompleteRequest(irp, boost)
 NTSTATUS IofCallDriver(PDEVICE_OBJECT deviceObject, PIRP irp);
 #define IoCallDriver(device, irp) IofCallDriver(device, irp)

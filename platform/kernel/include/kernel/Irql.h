@@ -3,7 +3,7 @@
 // device level while an interrupt service routine runs.
 #pragma once
 
-#include <source_location>
+#include "kernel/SourcePlace.h"
 
 #include "kernel/Types.h"
 
@@ -16,13 +16,13 @@
 
 KIRQL KeGetCurrentIrql();
 VOID KeRaiseIrql(KIRQL newIrql, PKIRQL oldIrql,
-                 std::source_location where = std::source_location::current());
-VOID KeLowerIrql(KIRQL newIrql, std::source_location where = std::source_location::current());
+                 ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
+VOID KeLowerIrql(KIRQL newIrql, ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 KIRQL KeRaiseIrqlToDpcLevel();
 
 namespace kernel {
-void checkPagedCode(std::source_location where);
+void checkPagedCode(::kernel::SourcePlace where);
 }
 
 // Marks code that may be paged out: entering it above APC level is a violation.
-#define PAGED_CODE() ::kernel::checkPagedCode(std::source_location::current())
+#define PAGED_CODE() ::kernel::checkPagedCode(::kernel::SourcePlace::current())

@@ -2,7 +2,7 @@
 // that it can be used at dispatch level, after the request has returned.
 #pragma once
 
-#include <source_location>
+#include "kernel/SourcePlace.h"
 
 #include "kernel/Registers.h"
 #include "kernel/Types.h"
@@ -28,18 +28,18 @@ enum MM_PAGE_PRIORITY { LowPagePriority = 0, NormalPagePriority = 16, HighPagePr
 
 PMDL IoAllocateMdl(PVOID virtualAddress, ULONG length, BOOLEAN secondaryBuffer,
                    BOOLEAN chargeQuota, IRP* irp,
-                   std::source_location where = std::source_location::current());
+                   ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 // Raises STATUS_ACCESS_VIOLATION when the range is not valid memory of the
 // caller with the access asked for.
 VOID MmProbeAndLockPages(PMDL mdl, KPROCESSOR_MODE accessMode, LOCK_OPERATION operation,
-                         std::source_location where = std::source_location::current());
+                         ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 PVOID MmMapLockedPagesSpecifyCache(PMDL mdl, KPROCESSOR_MODE accessMode,
                                    MEMORY_CACHING_TYPE cacheType, PVOID requestedAddress,
                                    ULONG bugCheckOnFailure, ULONG priority,
-                                   std::source_location where = std::source_location::current());
+                                   ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 VOID MmUnmapLockedPages(PVOID baseAddress, PMDL mdl);
-VOID MmUnlockPages(PMDL mdl, std::source_location where = std::source_location::current());
-VOID IoFreeMdl(PMDL mdl, std::source_location where = std::source_location::current());
+VOID MmUnlockPages(PMDL mdl, ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
+VOID IoFreeMdl(PMDL mdl, ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 PVOID MmGetSystemAddressForMdlSafe(PMDL mdl, ULONG priority);
 
 // Raise STATUS_ACCESS_VIOLATION unless [address, address + length) is memory

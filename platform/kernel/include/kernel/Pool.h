@@ -2,7 +2,7 @@
 // verifier can account for it per tag and catch wrong-tag and double frees.
 #pragma once
 
-#include <source_location>
+#include "kernel/SourcePlace.h"
 
 #include "kernel/Types.h"
 
@@ -19,9 +19,9 @@ enum POOL_TYPE {
 #define POOL_TAG_NONE 0x656E6F4E  // "None"
 
 PVOID ExAllocatePoolWithTag(POOL_TYPE poolType, SIZE_T numberOfBytes, ULONG tag,
-                            std::source_location where = std::source_location::current());
+                            ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 PVOID ExAllocatePool(POOL_TYPE poolType, SIZE_T numberOfBytes,
-                     std::source_location where = std::source_location::current());
+                     ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 VOID ExFreePoolWithTag(PVOID p, ULONG tag,
-                       std::source_location where = std::source_location::current());
-VOID ExFreePool(PVOID p, std::source_location where = std::source_location::current());
+                       ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
+VOID ExFreePool(PVOID p, ::kernel::SourcePlace where = ::kernel::SourcePlace::current());

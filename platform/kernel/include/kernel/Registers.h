@@ -3,7 +3,7 @@
 // stores only touch the window's memory.
 #pragma once
 
-#include <source_location>
+#include "kernel/SourcePlace.h"
 
 #include "kernel/Types.h"
 
@@ -14,9 +14,9 @@ PVOID MmMapIoSpace(PHYSICAL_ADDRESS physicalAddress, SIZE_T numberOfBytes,
 VOID MmUnmapIoSpace(PVOID baseAddress, SIZE_T numberOfBytes);
 
 ULONG READ_REGISTER_ULONG(volatile ULONG* reg,
-                          std::source_location where = std::source_location::current());
+                          ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 VOID WRITE_REGISTER_ULONG(volatile ULONG* reg, ULONG value,
-                          std::source_location where = std::source_location::current());
+                          ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 
 // Physically contiguous memory a bus master can reach (32-bit addresses).
 PVOID MmAllocateContiguousMemory(SIZE_T numberOfBytes, PHYSICAL_ADDRESS highestAcceptableAddress);

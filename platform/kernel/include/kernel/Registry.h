@@ -1,7 +1,7 @@
 // The registry as a driver reaches it: keys by path, REG_DWORD and other values.
 #pragma once
 
-#include <source_location>
+#include "kernel/SourcePlace.h"
 
 #include "kernel/Objects.h"
 #include "kernel/Types.h"
@@ -45,17 +45,17 @@ using PKEY_VALUE_PARTIAL_INFORMATION = KEY_VALUE_PARTIAL_INFORMATION*;
 NTSTATUS ZwCreateKey(PHANDLE keyHandle, ACCESS_MASK desiredAccess,
                      POBJECT_ATTRIBUTES objectAttributes, ULONG titleIndex,
                      PUNICODE_STRING keyClass, ULONG createOptions, PULONG disposition,
-                     std::source_location where = std::source_location::current());
+                     ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 NTSTATUS ZwOpenKey(PHANDLE keyHandle, ACCESS_MASK desiredAccess,
                    POBJECT_ATTRIBUTES objectAttributes,
-                   std::source_location where = std::source_location::current());
+                   ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 // KeyValuePartialInformation only. A buffer shorter than the information's
 // fixed part answers STATUS_BUFFER_TOO_SMALL, one shorter than the whole
 // STATUS_BUFFER_OVERFLOW with the fixed part filled; both set resultLength.
 NTSTATUS ZwQueryValueKey(HANDLE keyHandle, PUNICODE_STRING valueName,
                          KEY_VALUE_INFORMATION_CLASS informationClass,
                          PVOID keyValueInformation, ULONG length, PULONG resultLength,
-                         std::source_location where = std::source_location::current());
+                         ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 NTSTATUS ZwSetValueKey(HANDLE keyHandle, PUNICODE_STRING valueName, ULONG titleIndex,
                        ULONG type, PVOID data, ULONG dataSize,
-                       std::source_location where = std::source_location::current());
+                       ::kernel::SourcePlace where = ::kernel::SourcePlace::current());

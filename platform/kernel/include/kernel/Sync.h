@@ -1,7 +1,7 @@
 // Dispatcher objects (events, mutexes, threads), waits, and spin locks.
 #pragma once
 
-#include <source_location>
+#include "kernel/SourcePlace.h"
 
 #include "kernel/Types.h"
 
@@ -46,16 +46,16 @@ enum KWAIT_REASON { Executive = 0, UserRequest = 6 };
 // STATUS_TIMEOUT.
 NTSTATUS KeWaitForSingleObject(PVOID object, KWAIT_REASON waitReason, KPROCESSOR_MODE waitMode,
                                BOOLEAN alertable, PLARGE_INTEGER timeout,
-                               std::source_location where = std::source_location::current());
+                               ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 
 VOID KeInitializeMutex(PRKMUTEX mutex, ULONG level);
 LONG KeReleaseMutex(PRKMUTEX mutex, BOOLEAN wait,
-                    std::source_location where = std::source_location::current());
+                    ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 LONG KeReadStateMutex(PRKMUTEX mutex);
 
 VOID KeInitializeEvent(PRKEVENT event, EVENT_TYPE type, BOOLEAN state);
 LONG KeSetEvent(PRKEVENT event, KPRIORITY increment, BOOLEAN wait,
-                std::source_location where = std::source_location::current());
+                ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 VOID KeClearEvent(PRKEVENT event);
 LONG KeResetEvent(PRKEVENT event);
 LONG KeReadStateEvent(PRKEVENT event);
@@ -65,13 +65,13 @@ using PKSPIN_LOCK = KSPIN_LOCK*;
 
 VOID KeInitializeSpinLock(PKSPIN_LOCK spinLock);
 KIRQL KfAcquireSpinLock(PKSPIN_LOCK spinLock,
-                        std::source_location where = std::source_location::current());
+                        ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 VOID KfReleaseSpinLock(PKSPIN_LOCK spinLock, KIRQL newIrql,
-                       std::source_location where = std::source_location::current());
+                       ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 VOID KeAcquireSpinLockAtDpcLevel(PKSPIN_LOCK spinLock,
-                                 std::source_location where = std::source_location::current());
+                                 ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 VOID KeReleaseSpinLockFromDpcLevel(PKSPIN_LOCK spinLock,
-                                   std::source_location where = std::source_location::current());
+                                   ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 
 #define KeAcquireSpinLock(lock, oldIrql) (*(oldIrql) = KfAcquireSpinLock(lock))
 #define KeReleaseSpinLock(lock, newIrql) KfReleaseSpinLock(lock, newIrql)

@@ -2,7 +2,7 @@
 // virtual).
 #pragma once
 
-#include <source_location>
+#include "kernel/SourcePlace.h"
 
 #include "kernel/Types.h"
 
@@ -10,6 +10,6 @@
 // absolute time on the same clock.
 NTSTATUS KeDelayExecutionThread(KPROCESSOR_MODE waitMode, BOOLEAN alertable,
                                 PLARGE_INTEGER interval,
-                                std::source_location where = std::source_location::current());
+                                ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 LARGE_INTEGER KeQueryPerformanceCounter(PLARGE_INTEGER performanceFrequency);
 VOID KeQuerySystemTime(PLARGE_INTEGER currentTime);

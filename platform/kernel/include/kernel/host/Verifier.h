@@ -5,7 +5,7 @@
 #pragma once
 
 #include <functional>
-#include <source_location>
+#include "kernel/SourcePlace.h"
 #include <string>
 #include <vector>
 
@@ -39,7 +39,7 @@ const char* ruleName(Rule rule);
 struct Violation {
   Rule rule;
   std::string detail;
-  std::source_location where;
+  ::kernel::SourcePlace where;
 
   std::string describe() const;  // "verifier: <rule>: <detail> at file:line"
 };
@@ -50,7 +50,7 @@ class Verifier {
 
   // Reports a violation to the current handler (any thread).
   static void report(Rule rule, std::string detail,
-                     std::source_location where = std::source_location::current());
+                     ::kernel::SourcePlace where = ::kernel::SourcePlace::current());
 
   // Replaces the handler; returns the previous one. A null handler restores
   // the default (print and abort).
