@@ -24,5 +24,12 @@ VOID CopyDucked(AudioBlock& destination, const UCHAR* source, ULONG length);
 // first = a + b, then second = first + c.
 VOID MixTwice(AudioBlock& first, AudioBlock& second, const AudioBlock& a, const AudioBlock& b,
               const AudioBlock& c);
+// The normal routing with the client and the render stream running, in one
+// pass: REC = MIX + IN (loopback, before MIX changes), SYS = ducked render,
+// MIX = LLP + SYS, OUT = MIX + IN (monitor). render: blockBytes in one piece.
+VOID NormalClientRenderBlocks(const UCHAR* render, const AudioBlock& llp, bool loopback,
+                              bool monitor);
+// SYS = ducked render, REC = LLP + SYS, in one pass.
+VOID ClientRenderMixBlocks(const UCHAR* render, const AudioBlock& llp);
 // Empties the input-level history (driver load).
 VOID ClearInputLevelHistory();

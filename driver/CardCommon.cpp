@@ -25,7 +25,7 @@ CardCommon::~CardCommon() {
   if (cardContext.cardCommon == this) {
     cardContext.cardCommon = nullptr;
     // The interrupt is gone with the sync object: the next start connects anew.
-    cardContext.engineStarted = 0;
+    InterlockedExchange(&cardContext.engineStarted, 0);
   }
 }
 
@@ -89,7 +89,7 @@ STDMETHODIMP_(void) CardCommon::PowerChangeState(POWER_STATE newState) {
   const DEVICE_POWER_STATE target = newState.DeviceState;
   if (target == currentPowerState) return;
   auto& card = cardContext;
-  const bool engineRunning = card.engineReady && card.engineStarted;
+  const bool engineRunning = card.engineReady && ReadLongAcquire(&card.engineStarted);
   switch (target) {
     case PowerDeviceD0:
       if (hardwareBlock.waveNotify) hardwareBlock.waveNotify->RestoreStreamStates();
@@ -125,15 +125,21 @@ STDMETHODIMP_(void) CardCommon::PowerChangeState(POWER_STATE newState) {
 STDMETHODIMP CardCommon::QueryPowerChangeState(POWER_STATE) { return STATUS_SUCCESS; }
 STDMETHODIMP CardCommon::QueryDeviceCapabilities(PDEVICE_CAPABILITIES) { return STATUS_SUCCESS; }
 
+// Its callers (the first stream, a claim, the start request) can come at the
+// same moment from different programs: registerLock makes the start happen
+// once. The mutex is recursive, so RestartDma's sequences take it again.
 VOID StartEngine() {
   PAGED_CODE();
   auto& card = cardContext;
-  if (card.engineStarted == 1 || !card.cardCommon) return;
-  PINTERRUPTSYNC sync = card.cardCommon->GetInterruptSync();
-  if (!NT_SUCCESS(sync->RegisterServiceRoutine(InterruptServiceRoutine, card.cardCommon, FALSE)) ||
-      !NT_SUCCESS(sync->Connect())) {
-    return;
+  KeWaitForSingleObject(&card.registerLock, Executive, KernelMode, FALSE, nullptr);
+  if (card.engineStarted != 1 && card.cardCommon) {
+    PINTERRUPTSYNC sync = card.cardCommon->GetInterruptSync();
+    if (NT_SUCCESS(sync->RegisterServiceRoutine(InterruptServiceRoutine, card.cardCommon,
+                                                FALSE)) &&
+        NT_SUCCESS(sync->Connect())) {
+      RestartDma();
+      InterlockedExchange(&card.engineStarted, 1);
+    }
   }
-  RestartDma();
-  card.engineStarted = 1;
+  KeReleaseMutex(&card.registerLock, FALSE);
 }

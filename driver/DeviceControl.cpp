@@ -89,7 +89,7 @@ bool OwnerMatches(ULONG token) {
 }
 
 NTSTATUS Claim(Request& request) {
-  if (cardContext.engineStarted != 1) StartEngine();
+  StartEngine();  // a no-op once started
   static ULONG lastToken;
   KIRQL old;
   KeAcquireSpinLock(&lowLatency.claimLock, &old);
@@ -240,7 +240,7 @@ NTSTATUS Act(Request& request) {
       });
       return STATUS_SUCCESS;
     case IOCTL_CARD_START_ENGINE:
-      if (card.engineStarted != 1) StartEngine();
+      StartEngine();  // a no-op once started
       return STATUS_SUCCESS;
     default:
       return STATUS_INVALID_DEVICE_REQUEST;

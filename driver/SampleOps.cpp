@@ -179,3 +179,94 @@ VOID MixTwice(AudioBlock& first, AudioBlock& second, const AudioBlock& a, const 
     MixTwiceBlock<Pcm16>(first.data, second.data, a.data, b.data, c.data, cardContext.blockBytes);
   }
 }
+
+namespace {
+
+// One pass over the groups of a block for the normal routing's busiest rows:
+// REC = MIX(previous) + IN, SYS = ducked render, MIX = LLP + SYS, OUT = MIX + IN.
+template <typename Codec, bool Loopback, bool Monitor, bool Duck>
+VOID NormalClientRenderPass(const UCHAR* render, const UCHAR* llp, LONG duckGain) {
+  auto& card = cardContext;
+  PUCHAR mix = card.mixBlock.data;
+  PUCHAR sys = card.sysBlock.data;
+  PUCHAR rec = card.recBlock.data;
+  PUCHAR out = card.outBlock.data;
+  const UCHAR* in = card.inBlock.data;
+  LONG m[4], i[4], l[4], r[4];
+  for (ULONG k = 0; k < card.blockBytes; k += Codec::kGroupBytes) {
+    Codec::Load(in + k, i);
+    if constexpr (Loopback) {
+      Codec::Load(mix + k, m);  // the previous tick's mix, before it is replaced
+      Each4([&](int n) { m[n] = Clamp(m[n] + i[n], Codec::kMixLimit); });
+      Codec::Store(rec + k, m);
+    }
+    Codec::Load(render + k, r);
+    if constexpr (Duck) Each4([&](int n) { r[n] = r[n] * duckGain / 100; });
+    Codec::Store(sys + k, r);
+    Codec::Load(llp + k, l);
+    Each4([&](int n) { l[n] = Clamp(l[n] + r[n], Codec::kMixLimit); });
+    Codec::Store(mix + k, l);
+    if constexpr (Monitor) {
+      Each4([&](int n) { l[n] = Clamp(l[n] + i[n], Codec::kMixLimit); });
+      Codec::Store(out + k, l);
+    }
+  }
+}
+
+template <typename Codec, bool Duck>
+VOID DispatchNormal(const UCHAR* render, const UCHAR* llp, bool loopback, bool monitor,
+                    LONG gain) {
+  if (loopback && monitor) {
+    NormalClientRenderPass<Codec, true, true, Duck>(render, llp, gain);
+  } else if (loopback) {
+    NormalClientRenderPass<Codec, true, false, Duck>(render, llp, gain);
+  } else if (monitor) {
+    NormalClientRenderPass<Codec, false, true, Duck>(render, llp, gain);
+  } else {
+    NormalClientRenderPass<Codec, false, false, Duck>(render, llp, gain);
+  }
+}
+
+// SYS = ducked render, REC = LLP + SYS.
+template <typename Codec, bool Duck>
+VOID ClientRenderMixPass(const UCHAR* render, const UCHAR* llp, LONG duckGain) {
+  auto& card = cardContext;
+  PUCHAR sys = card.sysBlock.data;
+  PUCHAR rec = card.recBlock.data;
+  LONG l[4], r[4];
+  for (ULONG k = 0; k < card.blockBytes; k += Codec::kGroupBytes) {
+    Codec::Load(render + k, r);
+    if constexpr (Duck) Each4([&](int n) { r[n] = r[n] * duckGain / 100; });
+    Codec::Store(sys + k, r);
+    Codec::Load(llp + k, l);
+    Each4([&](int n) { l[n] = Clamp(l[n] + r[n], Codec::kMixLimit); });
+    Codec::Store(rec + k, l);
+  }
+}
+
+}  // namespace
+
+VOID NormalClientRenderBlocks(const UCHAR* render, const AudioBlock& llp, bool loopback,
+                              bool monitor) {
+  const bool duck = cardContext.duckingEnabled != 0;
+  const LONG gain = duck ? DuckGain() : 100;
+  if (Wide()) {
+    duck ? DispatchNormal<Pcm24, true>(render, llp.data, loopback, monitor, gain)
+         : DispatchNormal<Pcm24, false>(render, llp.data, loopback, monitor, gain);
+  } else {
+    duck ? DispatchNormal<Pcm16, true>(render, llp.data, loopback, monitor, gain)
+         : DispatchNormal<Pcm16, false>(render, llp.data, loopback, monitor, gain);
+  }
+}
+
+VOID ClientRenderMixBlocks(const UCHAR* render, const AudioBlock& llp) {
+  const bool duck = cardContext.duckingEnabled != 0;
+  const LONG gain = duck ? DuckGain() : 100;
+  if (Wide()) {
+    duck ? ClientRenderMixPass<Pcm24, true>(render, llp.data, gain)
+         : ClientRenderMixPass<Pcm24, false>(render, llp.data, gain);
+  } else {
+    duck ? ClientRenderMixPass<Pcm16, true>(render, llp.data, gain)
+         : ClientRenderMixPass<Pcm16, false>(render, llp.data, gain);
+  }
+}

@@ -35,6 +35,21 @@ VOID FetchInput(Tick& t) {
   }
 }
 
+// The render block lies in one piece of the cyclic buffer (the usual case).
+const UCHAR* ContiguousRender(Tick& t) {
+  const auto offset = static_cast<ULONG>(t.card.renderReadOffset);
+  return offset + t.block <= t.card.streamBufferSize ? t.card.renderBuffer + offset : nullptr;
+}
+
+// What taking a render block does besides the samples.
+VOID AdvanceRender(Tick& t) {
+  auto& card = t.card;
+  card.renderReadOffset =
+      static_cast<LONG>((static_cast<ULONG>(card.renderReadOffset) + t.block) %
+                        card.streamBufferSize);
+  card.renderPrimed = 1;
+}
+
 VOID TakeRenderBlock(Tick& t) {
   auto& card = t.card;
   const ULONG offset = static_cast<ULONG>(card.renderReadOffset);
@@ -51,8 +66,7 @@ VOID TakeRenderBlock(Tick& t) {
     RtlCopyMemory(t.SYS.data + first, card.renderBuffer, t.block - first);
     if (card.duckingEnabled) DuckBlock(t.SYS);
   }
-  card.renderReadOffset = static_cast<LONG>((offset + t.block) % card.streamBufferSize);
-  card.renderPrimed = 1;
+  AdvanceRender(t);
 }
 
 VOID CopyToCapture(Tick& t, const AudioBlock& source) {
@@ -87,6 +101,21 @@ VOID FeedClient(Tick& t, const AudioBlock& source) {
 }
 
 // ---- Normal routing ----------------------------------------------------------------
+
+// The normal rows with the client and the render stream running, the
+// capture part's mix and the playback part's in one pass over the samples;
+// what each part delivers and plays is as the table says.
+const AudioBlock* NormalClientRenderFused(Tick& t) {
+  const UCHAR* render = ContiguousRender(t);
+  if (!render) return nullptr;
+  FetchInput(t);
+  NormalClientRenderBlocks(render, t.LLP, t.P, t.M);
+  AdvanceRender(t);
+  const AudioBlock& rec = t.P ? t.REC : t.IN;
+  if (t.C) DeliverCapture(t, rec);
+  FeedClient(t, rec);
+  return t.M ? &t.OUT : &t.MIX;
+}
 
 VOID NormalCapture(Tick& t) {
   FetchInput(t);
@@ -134,6 +163,17 @@ const AudioBlock& NormalPlayback(Tick& t) {
 
 // ---- Effects routing: the client sits between the input and the recording --------
 
+// TakeRenderBlock, then REC = LLP + SYS: one pass when the block is in one piece.
+VOID TakeAndMixClient(Tick& t) {
+  if (const UCHAR* render = ContiguousRender(t)) {
+    ClientRenderMixBlocks(render, t.LLP);
+    AdvanceRender(t);
+  } else {
+    TakeRenderBlock(t);
+    Mix(t.REC, t.LLP, t.SYS);
+  }
+}
+
 VOID EffectsCapture(Tick& t) {
   FetchInput(t);
   if (t.L) {
@@ -154,8 +194,7 @@ const AudioBlock& EffectsPlayback(Tick& t, bool* advanceCaptureAfterPlay) {
   if (t.L && t.C) {
     *advanceCaptureAfterPlay = true;
     if ((t.P || t.M) && t.R) {
-      TakeRenderBlock(t);
-      Mix(t.REC, t.LLP, t.SYS);
+      TakeAndMixClient(t);
       CopyToCapture(t, t.P ? t.REC : t.LLP);
       return t.M ? t.REC : t.SYS;
     }
@@ -171,8 +210,7 @@ const AudioBlock& EffectsPlayback(Tick& t, bool* advanceCaptureAfterPlay) {
   }
   if (t.L) {
     if (t.M && t.R) {
-      TakeRenderBlock(t);
-      Mix(t.REC, t.LLP, t.SYS);
+      TakeAndMixClient(t);
       return t.REC;
     }
     if (t.M) return t.LLP;
@@ -227,8 +265,12 @@ VOID ServiceTick() {
   }
 
   if (card.routingMode == 0) {
-    NormalCapture(t);
-    WritePlayBlock(NormalPlayback(t).data, t.block);
+    const AudioBlock* played = t.L && t.R ? NormalClientRenderFused(t) : nullptr;
+    if (!played) {
+      NormalCapture(t);
+      played = &NormalPlayback(t);
+    }
+    WritePlayBlock(played->data, t.block);
   } else {
     EffectsCapture(t);
     bool advanceCaptureAfterPlay = false;

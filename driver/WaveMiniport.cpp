@@ -227,8 +227,8 @@ STDMETHODIMP WaveMiniport::NewStream(PMINIPORTWAVECYCLICSTREAM* outStream, PUNKN
   *outStream = nullptr;
   *outDmaChannel = nullptr;
   *outServiceGroup = nullptr;
-  if (cardContext.engineStarted != 1) StartEngine();
-  if (cardContext.engineStarted != 1) return STATUS_UNSUCCESSFUL;
+  StartEngine();  // a no-op once started
+  if (ReadLongAcquire(&cardContext.engineStarted) != 1) return STATUS_UNSUCCESSFUL;
   if (!NT_SUCCESS(ValidateFormat(dataFormat, pin))) return STATUS_UNSUCCESSFUL;
   const ULONG index = capture ? kCaptureIndex : kRenderIndex;
   if (streamAllocated[index]) return STATUS_UNSUCCESSFUL;

@@ -109,10 +109,10 @@ TEST_F(SettingsOnDisk, AChangeIsSavedWithinASecondAndOutlivesARestart) {
   PFILE_OBJECT handle = nullptr;
   ASSERT_EQ(kernel::IoManager::open(machine->functionalDevice(), u"Topology", &handle),
             STATUS_SUCCESS);
-  ULONG volume = 180;
+  ULONG volume[2] = {180, 0};  // as the control panel sends it: 8 bytes
   ULONG ignored[2] = {};
   ULONG_PTR returned = 0;
-  ASSERT_EQ(kernel::IoManager::deviceControl(handle, cardctl::IOCTL_CARD_SET_REC_VOLUME, &volume,
+  ASSERT_EQ(kernel::IoManager::deviceControl(handle, cardctl::IOCTL_CARD_SET_REC_VOLUME, volume,
                                              8, ignored, 8, &returned),
             STATUS_SUCCESS);
   kernel::IoManager::close(handle);
