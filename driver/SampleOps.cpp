@@ -192,22 +192,29 @@ VOID NormalClientRenderPass(const UCHAR* render, const UCHAR* llp, LONG duckGain
   PUCHAR rec = card.recBlock.data;
   PUCHAR out = card.outBlock.data;
   const UCHAR* in = card.inBlock.data;
-  LONG m[4], i[4], l[4], r[4];
+  // Two samples at a time keep every value of the chain in a register.
+  LONG m[2], i[2], l[2], r[2];
   for (ULONG k = 0; k < card.blockBytes; k += Codec::kGroupBytes) {
     Codec::Load(in + k, i);
     if constexpr (Loopback) {
       Codec::Load(mix + k, m);  // the previous tick's mix, before it is replaced
-      Each4([&](int n) { m[n] = Clamp(m[n] + i[n], Codec::kMixLimit); });
+      m[0] = Clamp(m[0] + i[0], Codec::kMixLimit);
+      m[1] = Clamp(m[1] + i[1], Codec::kMixLimit);
       Codec::Store(rec + k, m);
     }
     Codec::Load(render + k, r);
-    if constexpr (Duck) Each4([&](int n) { r[n] = r[n] * duckGain / 100; });
+    if constexpr (Duck) {
+      r[0] = r[0] * duckGain / 100;
+      r[1] = r[1] * duckGain / 100;
+    }
     Codec::Store(sys + k, r);
     Codec::Load(llp + k, l);
-    Each4([&](int n) { l[n] = Clamp(l[n] + r[n], Codec::kMixLimit); });
+    l[0] = Clamp(l[0] + r[0], Codec::kMixLimit);
+    l[1] = Clamp(l[1] + r[1], Codec::kMixLimit);
     Codec::Store(mix + k, l);
     if constexpr (Monitor) {
-      Each4([&](int n) { l[n] = Clamp(l[n] + i[n], Codec::kMixLimit); });
+      l[0] = Clamp(l[0] + i[0], Codec::kMixLimit);
+      l[1] = Clamp(l[1] + i[1], Codec::kMixLimit);
       Codec::Store(out + k, l);
     }
   }
@@ -251,11 +258,11 @@ VOID NormalClientRenderBlocks(const UCHAR* render, const AudioBlock& llp, bool l
   const bool duck = cardContext.duckingEnabled != 0;
   const LONG gain = duck ? DuckGain() : 100;
   if (Wide()) {
-    duck ? DispatchNormal<Pcm24, true>(render, llp.data, loopback, monitor, gain)
-         : DispatchNormal<Pcm24, false>(render, llp.data, loopback, monitor, gain);
+    duck ? DispatchNormal<codec::Pcm24Pair, true>(render, llp.data, loopback, monitor, gain)
+         : DispatchNormal<codec::Pcm24Pair, false>(render, llp.data, loopback, monitor, gain);
   } else {
-    duck ? DispatchNormal<Pcm16, true>(render, llp.data, loopback, monitor, gain)
-         : DispatchNormal<Pcm16, false>(render, llp.data, loopback, monitor, gain);
+    duck ? DispatchNormal<codec::Pcm16Pair, true>(render, llp.data, loopback, monitor, gain)
+         : DispatchNormal<codec::Pcm16Pair, false>(render, llp.data, loopback, monitor, gain);
   }
 }
 
