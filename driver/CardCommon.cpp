@@ -19,6 +19,9 @@ CardCommon::~CardCommon() {
     interruptSync->Disconnect();
     interruptSync->Release();
   }
+  // No interrupt can queue the device's DPC any more; let a queued one finish
+  // before the device object it lives in can go.
+  KeFlushQueuedDpcs();
   for (int i = 0; i < 2; ++i) {
     if (mappedWindows[i]) MmUnmapIoSpace(mappedWindows[i], mappedLengths[i]);
   }

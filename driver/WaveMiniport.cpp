@@ -31,21 +31,27 @@ WaveMiniport* WaveMiniport::FromTarget(PUNKNOWN target) {
   return static_cast<WaveMiniport*>(static_cast<IMiniportWaveCyclic*>(target));
 }
 
-// The engine's teardown. The DMA channels are stopped first: that takes the
-// sleeping registerLock, which may not be taken under streamLock. The blocks,
-// the registry path and the settings thread live until the driver unloads, so
-// a later start within the same load finds them.
+// The engine's teardown. The service tick is switched off first, under
+// streamLock; the DMA channels are stopped after it is released (stopping
+// takes the sleeping registerLock, which may not be taken under streamLock);
+// then the DPCs still queued run to their end before anything they touch goes.
+// The blocks, the registry path and the settings thread live until the driver
+// unloads, so a later start within the same load finds them.
 WaveMiniport::~WaveMiniport() {
   PAGED_CODE();
   auto& card = cardContext;
   if (card.waveMiniport == this) {
-    if (card.engineReady && card.registers) {
+    KIRQL old;
+    KeAcquireSpinLock(&card.streamLock, &old);
+    const bool wasReady = card.engineReady != 0;
+    card.engineReady = 0;
+    KeReleaseSpinLock(&card.streamLock, old);
+    if (wasReady && card.registers) {
       StopPlaybackDma();
       StopCaptureDma();
     }
-    KIRQL old;
+    KeFlushQueuedDpcs();
     KeAcquireSpinLock(&card.streamLock, &old);
-    card.engineReady = 0;
     card.renderRunning = 0;
     card.captureRunning = 0;
     card.renderBuffer = nullptr;

@@ -119,7 +119,10 @@ STDMETHODIMP WaveStream::SetState(KSSTATE newState) {
       KeReleaseSpinLock(&card.streamLock, old);
       break;
   }
+  // Stored under streamLock: GetPosition reads it there, on any thread.
+  KeAcquireSpinLock(&card.streamLock, &old);
   state = newState;
+  KeReleaseSpinLock(&card.streamLock, old);
   return STATUS_SUCCESS;
 }
 
@@ -128,12 +131,12 @@ STDMETHODIMP WaveStream::SetState(KSSTATE newState) {
 STDMETHODIMP WaveStream::GetPosition(PULONG position) {
   auto& card = cardContext;
   ULONG current = 0;
+  KIRQL old;
+  KeAcquireSpinLock(&card.streamLock, &old);
   if (dmaChannel && state == KSSTATE_RUN) {
-    KIRQL old;
-    KeAcquireSpinLock(&card.streamLock, &old);
     current = isRender ? card.renderPosition : card.capturePosition;
-    KeReleaseSpinLock(&card.streamLock, old);
   }
+  KeReleaseSpinLock(&card.streamLock, old);
   *position = current;
   return STATUS_SUCCESS;
 }

@@ -83,30 +83,9 @@ UnloadReport EmbeddedDeviceService::unload() {
     handle->closed = true;
     kernel::IoManager::close(handle->file);
   }
-  quiesce();
   return machine->unload();
 }
 
-// The driver's stop path neither disconnects the interrupt nor waits for a
-// service DPC in flight before it resets its ring positions and its device
-// object goes away; in real time that DPC may still be running. The card's
-// interrupt is silenced and the DPCs drained first, so that an unload of a
-// running card never overlaps one.
-void EmbeddedDeviceService::quiesce() {
-  card::VirtualCard* card = machine->card();
-  if (!card) return;
-  const auto lostBefore = card->counters().lostInterrupts;
-  card->loseInterrupts(std::numeric_limits<unsigned>::max());
-  // A block period under way may still raise its interrupt: wait for the
-  // first one swallowed, which is a period at most (none come when idle).
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
-  while (card->counters().lostInterrupts == lostBefore &&
-         (card->playbackRunning() || card->captureRunning()) &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  kernel::KernelHost::waitForDpcs();
-}
 
 std::string EmbeddedDeviceService::instanceIdOf(PDEVICE_OBJECT device) const {
   if (device == machine->functionalDevice()) return std::string(kCardInstanceId);

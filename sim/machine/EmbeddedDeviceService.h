@@ -72,7 +72,6 @@ class EmbeddedDeviceService final : public DeviceService {
  private:
   struct OpenHandle;
   std::shared_ptr<OpenHandle> find(HandleId handle);
-  void quiesce();
   std::string instanceIdOf(PDEVICE_OBJECT device) const;
 
   std::vector<ExtraDevice> extraDevices;

@@ -183,6 +183,7 @@ void CardStream::render(std::size_t frames, std::size_t offset) {
 
 // Keeps the data written ahead of the driver's position by the lead.
 void CardStream::serviceRender(unsigned long size) {
+  const unsigned long long before = cursor;
   while (cursor < produced + leadBytes) {
     const unsigned long offset = static_cast<unsigned long>(cursor % size);
     const unsigned long long wanted = produced + leadBytes - cursor;
@@ -192,6 +193,9 @@ void CardStream::serviceRender(unsigned long size) {
     if (frames == 0) break;
     render(frames, offset);
   }
+  // Asking the position again publishes what was just written: the driver
+  // reads it after taking the same lock.
+  if (cursor != before) pin->position();
 }
 
 // Hands the client everything the driver has written since the last look.
