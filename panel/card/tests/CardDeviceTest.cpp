@@ -39,6 +39,28 @@ TEST_F(CardDeviceTest, WithoutACardNothingIsSent) {
   EXPECT_EQ(volume, 9u);
 }
 
+TEST_F(CardDeviceTest, DiscoveryTakesTheFirstDeviceOfTheServiceAndStopsAtOneWithout) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> ahead;
+    bool opens;
+  } cases[] = {
+      {"a longer service name is passed over", std::string("vytpci_x"), true},
+      {"the name in capitals is the card's (this one has no driver)", std::string("VYTPCI_"),
+       false},
+      {"a device without a service ends the search", std::nullopt, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    startCardMachine(true, {c.ahead});
+    auto client = std::make_unique<CardDevice>();
+    EXPECT_EQ(client->open(), c.opens);
+    EXPECT_EQ(client->isOpen(), c.opens);
+    client.reset();
+    EXPECT_TRUE(stopCardMachine());
+  }
+}
+
 TEST_F(CardDeviceTest, RequestsReachTheDriverAndAnswersTheCaller) {
   start(true);
   ASSERT_TRUE(device->open());
