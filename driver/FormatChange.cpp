@@ -22,9 +22,12 @@ ULONG ChangeCardFormat(ULONG bits, ULONG rate, ULONG frames) {
   if (busy) return cardctl::kFormatBusy;
   if (unchanged) return cardctl::kFormatUnchanged;
 
-  // Before the card is started there are no channels to stop or restart.
-  const bool started = card.registers != nullptr;
-  if (started) {
+  // The channels run only once the engine was started: before that the new
+  // format is only recorded, and the engine's start programs it. Restarting
+  // here would set the card's DMA going with nobody to service its interrupt,
+  // and the engine's own start would then clear the rings under it.
+  const bool engineRunning = ReadLongAcquire(&card.engineStarted) == 1;
+  if (card.registers) {
     StopCaptureDma();
     StopPlaybackDma();
   }
@@ -41,6 +44,6 @@ ULONG ChangeCardFormat(ULONG bits, ULONG rate, ULONG frames) {
   InterlockedExchange(&card.interruptCredit, 0);
   KeReleaseSpinLock(&card.streamLock, old);
 
-  if (started && card.engineReady) RestartDma();
+  if (engineRunning && card.engineReady) RestartDma();
   return cardctl::kFormatApplied;
 }

@@ -106,7 +106,9 @@ TEST_F(ControlCodes, FormatChangesOnlyWhenValidIdleAndNew) {
   EXPECT_EQ(word(2), 512u);
   EXPECT_EQ(word(3), 0u);
 
-  // The card plays the new format.
+  // Not started yet: the format is recorded, and the engine's start programs it.
+  EXPECT_FALSE(machine->card()->playbackRunning());
+  EXPECT_EQ(call(IOCTL_CARD_START_ENGINE, words({}, 32), 32), STATUS_SUCCESS);
   runBlocks(2);
   EXPECT_EQ(machine->card()->registerValue(0x1A0), 3072u);
 

@@ -13,6 +13,8 @@ ScratchDir::ScratchDir() {
 }
 
 ScratchDir::~ScratchDir() {
+  // KORVANE_KEEP_SCRATCH keeps the folder (the programs' logs) for a look after a failure.
+  if (std::getenv("KORVANE_KEEP_SCRATCH")) return;
   std::error_code ignored;
   std::filesystem::remove_all(root, ignored);
 }
