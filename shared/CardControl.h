@@ -46,6 +46,21 @@ inline constexpr std::uint32_t kPacketBytes = 10;
 inline constexpr std::uint8_t kMailboxReadReply = 0;
 inline constexpr std::uint8_t kMailboxSend = 1;
 
+// Controller packets: byte 0 the command (a read of the record in byte 1, or
+// a write of record N as kRecordCommandBase | N with its 8 data bytes), byte 9
+// the bitwise NOT of the 8-bit sum of bytes 0 ... 8. Replies have a write's shape.
+inline constexpr std::uint8_t kReadCommand = 0x41;
+inline constexpr std::uint8_t kRecordCommandBase = 0x40;
+inline constexpr std::uint32_t kChecksumByte = kPacketBytes - 1;
+inline std::uint8_t packetChecksum(const std::uint8_t* packet) {
+  std::uint8_t sum = 0;
+  for (std::uint32_t i = 0; i < kChecksumByte; ++i) sum = static_cast<std::uint8_t>(sum + packet[i]);
+  return static_cast<std::uint8_t>(~sum);
+}
+// The card's 12-character identifier: six characters in each of two records.
+inline constexpr unsigned kIdFirstRecord = 5;
+inline constexpr unsigned kIdSecondRecord = 6;
+
 // IOCTL_CARD_SET_SWITCH input: byte 0 the switch, byte 1 the value.
 inline constexpr std::uint8_t kSwitchMonitor = 1;   // "hearMyVoice"
 inline constexpr std::uint8_t kSwitchLoopback = 2;  // "recPlaySndStr"

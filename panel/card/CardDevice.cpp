@@ -9,10 +9,6 @@ namespace {
 
 constexpr char kCardService[] = "vytpci_";
 constexpr DWORD kServiceBytes = 128;
-constexpr std::uint8_t kReadRequest = 0x41;
-constexpr std::uint8_t kWriteRecord = 0x40;
-constexpr int kCardIdFirstRecord = 5;
-constexpr int kCardIdSecondRecord = 6;
 
 void PutWord(std::uint8_t* buffer, int index, std::uint32_t value) {
   std::memcpy(buffer + 4 * index, &value, 4);
@@ -22,13 +18,6 @@ std::uint32_t Word(const std::uint8_t* buffer, int index) {
   std::uint32_t value;
   std::memcpy(&value, buffer + 4 * index, 4);
   return value;
-}
-
-// A controller packet: command, eight bytes, the inverted sum of the nine.
-void Checksum(std::uint8_t packet[cardctl::kPacketBytes]) {
-  std::uint8_t sum = 0;
-  for (unsigned i = 0; i + 1 < cardctl::kPacketBytes; ++i) sum = static_cast<std::uint8_t>(sum + packet[i]);
-  packet[cardctl::kPacketBytes - 1] = static_cast<std::uint8_t>(~sum);
 }
 
 }  // namespace
@@ -218,8 +207,8 @@ int CardDevice::startEngine() {
 
 int CardDevice::readRecord(int record, std::uint8_t* out8) {
   if (!out8 || !hasHandle()) return 1;
-  std::uint8_t packet[cardctl::kPacketBytes] = {kReadRequest, static_cast<std::uint8_t>(record)};
-  Checksum(packet);
+  std::uint8_t packet[cardctl::kPacketBytes] = {cardctl::kReadCommand, static_cast<std::uint8_t>(record)};
+  packet[cardctl::kChecksumByte] = cardctl::packetChecksum(packet);
   std::uint8_t output[16] = {cardctl::kMailboxSend};
   request(cardctl::IOCTL_CARD_MCU_MAILBOX, packet, sizeof packet, output, sizeof output);
   Sleep(100);  // the controller's time to answer
@@ -232,9 +221,9 @@ int CardDevice::readRecord(int record, std::uint8_t* out8) {
 int CardDevice::writeRecord(int record, const std::uint8_t* data8) {
   if (!data8 || !hasHandle()) return 1;
   std::uint8_t packet[cardctl::kPacketBytes] = {
-      static_cast<std::uint8_t>(kWriteRecord | record)};
+      static_cast<std::uint8_t>(cardctl::kRecordCommandBase | record)};
   std::memcpy(packet + 1, data8, 8);
-  Checksum(packet);
+  packet[cardctl::kChecksumByte] = cardctl::packetChecksum(packet);
   std::uint8_t output[16] = {cardctl::kMailboxSend};
   return request(cardctl::IOCTL_CARD_MCU_MAILBOX, packet, sizeof packet, output, sizeof output)
              ? 0
@@ -243,8 +232,8 @@ int CardDevice::writeRecord(int record, const std::uint8_t* data8) {
 
 int CardDevice::readCardId(char* out) {
   auto* bytes = reinterpret_cast<std::uint8_t*>(out);
-  readRecord(kCardIdFirstRecord, bytes);
-  readRecord(kCardIdSecondRecord, bytes + 6);
+  readRecord(cardctl::kIdFirstRecord, bytes);
+  readRecord(cardctl::kIdSecondRecord, bytes + 6);
   out[12] = 0;
   out[13] = 0;
   return 0;

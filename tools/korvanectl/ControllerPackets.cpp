@@ -6,13 +6,8 @@ namespace korvanectl {
 
 namespace {
 
-constexpr std::size_t kChecksumByte = cardctl::kPacketBytes - 1;
-
-std::uint8_t checksum(const Packet& packet) {
-  std::uint8_t sum = 0;
-  for (std::size_t i = 0; i < kChecksumByte; ++i) sum = static_cast<std::uint8_t>(sum + packet[i]);
-  return static_cast<std::uint8_t>(~sum);
-}
+using cardctl::kChecksumByte;
+std::uint8_t checksum(const Packet& packet) { return cardctl::packetChecksum(packet.data()); }
 
 }  // namespace
 
