@@ -18,7 +18,9 @@ TickFixture::TickFixture(unsigned rate, unsigned bits, unsigned frames, Routing 
   // The costliest settings: a gain to apply, ducking on (meter and duck).
   card.recordVolume = routing.gainAndDucking ? 150 : 100;
   card.duckingEnabled = routing.gainAndDucking ? 1 : 0;
-  card.duckingSensitivity = 5;
+  // Input at a fair level through a sensitivity of 200 keeps the ducking gain
+  // between 50 and 100: every render sample is scaled, never just cleared.
+  card.duckingSensitivity = 200;
   for (auto* ring : {&playRing, &captureRing, &renderBuffer, &captureBuffer}) {
     ring->assign(kStreamBufferBytes, 0);
     for (std::size_t i = 0; i < ring->size(); ++i) (*ring)[i] = static_cast<std::uint8_t>(i * 7);

@@ -1,10 +1,15 @@
-// Samples of a block taken four at a time through whole words: 16-bit
-// samples as one 64-bit word, packed 24-bit samples as three 32-bit words.
-// Block lengths are multiples of both group sizes (8 and 12 bytes), so the
-// loops over a block need no tail. Integer registers only.
+// Samples of a block taken four at a time: a group of 8 bytes at 16 bits, 12
+// at packed 24 bits. Block lengths are multiples of both group sizes, so the
+// loops over a block need no tail. Each sample is one load and at most one
+// shift out, and one store in; every access stays inside its group. Integer
+// registers only.
 #pragma once
 
 #include "Kernel.h"
+
+// The sample loops' steps are small and must fold into their loop whatever
+// the inliner's budget says.
+#define KV_ALWAYS_INLINE __attribute__((always_inline))
 
 namespace codec {
 
@@ -14,35 +19,45 @@ inline ULONG Load32(const UCHAR* p) {
   return value;
 }
 inline VOID Store32(PUCHAR p, ULONG value) { RtlCopyMemory(p, &value, sizeof value); }
-inline ULONGLONG Load64(const UCHAR* p) {
-  ULONGLONG value;
+inline SHORT Load16(const UCHAR* p) {
+  SHORT value;
   RtlCopyMemory(&value, p, sizeof value);
   return value;
 }
-inline VOID Store64(PUCHAR p, ULONGLONG value) { RtlCopyMemory(p, &value, sizeof value); }
+inline VOID Store16(PUCHAR p, USHORT value) { RtlCopyMemory(p, &value, sizeof value); }
 
+// value limited to -limit ... limit. One compare and one select: the
+// saturated value is built from the sign whether it is needed or not, which
+// is cheaper than a select for each end of the range.
 inline LONG Clamp(LONG value, LONG limit) {
-  value = value > limit ? limit : value;
-  return value < -limit ? -limit : value;
+  const LONG sign = value >> 31;
+  const LONG saturated = (limit ^ sign) - sign;
+  return static_cast<ULONG>(value + limit) > static_cast<ULONG>(2 * limit) ? saturated : value;
+}
+
+// value * percent / 100, truncated toward zero like the division, without
+// dividing: factor = percent * kReciprocal100 with 0 < percent, and
+// |value * percent| <= 2^31. (The product with the rounded-up reciprocal
+// lands just beyond the quotient, never a whole step; one is added back for
+// negative values.)
+inline constexpr LONGLONG kReciprocal100 = 0x51EB851F;  // ceil(2^37 / 100)
+inline constexpr int kReciprocalShift = 37;
+inline LONGLONG PercentFactor(LONG percent) { return percent * kReciprocal100; }
+inline LONG Percent(LONG value, LONGLONG factor) {
+  return static_cast<LONG>((static_cast<LONGLONG>(value) * factor) >> kReciprocalShift) -
+         (value >> 31);
 }
 
 struct Pcm16 {
   static constexpr ULONG kGroupBytes = 8;
   static constexpr LONG kMax = 32767;
   static constexpr LONG kMixLimit = 32700;
+  // The largest percentage Percent may take for every sample.
+  static constexpr LONG kMaxPercent = 65535;
 
-  static VOID Load(const UCHAR* p, LONG s[4]) {
-    const ULONGLONG w = Load64(p);
-    s[0] = static_cast<SHORT>(w);
-    s[1] = static_cast<SHORT>(w >> 16);
-    s[2] = static_cast<SHORT>(w >> 32);
-    s[3] = static_cast<SHORT>(w >> 48);
-  }
-  static VOID Store(PUCHAR p, const LONG s[4]) {
-    Store64(p, static_cast<ULONGLONG>(static_cast<USHORT>(s[0])) |
-                   static_cast<ULONGLONG>(static_cast<USHORT>(s[1])) << 16 |
-                   static_cast<ULONGLONG>(static_cast<USHORT>(s[2])) << 32 |
-                   static_cast<ULONGLONG>(static_cast<USHORT>(s[3])) << 48);
+  static LONG Get(const UCHAR* group, int k) { return Load16(group + 2 * k); }
+  static VOID Put(PUCHAR group, int k, LONG s) {
+    Store16(group + 2 * k, static_cast<USHORT>(s));
   }
 };
 
@@ -50,64 +65,25 @@ struct Pcm24 {
   static constexpr ULONG kGroupBytes = 12;
   static constexpr LONG kMax = 8388607;
   static constexpr LONG kMixLimit = 8388607;
+  static constexpr LONG kMaxPercent = 256;
 
-  // Bytes b0 ... b11 hold s0 = b0..b2, s1 = b3..b5, s2 = b6..b8, s3 = b9..b11.
-  static VOID Load(const UCHAR* p, LONG s[4]) {
-    const ULONG w0 = Load32(p), w1 = Load32(p + 4), w2 = Load32(p + 8);
-    s[0] = static_cast<LONG>(w0 << 8) >> 8;
-    s[1] = static_cast<LONG>((w0 >> 16) | (w1 << 16)) >> 8;
-    s[2] = static_cast<LONG>((w1 >> 8) | (w2 << 24)) >> 8;
-    s[3] = static_cast<LONG>(w2) >> 8;
+  // Sample k is bytes 3k ... 3k+2. From the second on, the word ending with
+  // the sample's top byte, shifted down, is the sample sign-extended.
+  static LONG Get(const UCHAR* group, int k) {
+    if (k == 0) return static_cast<LONG>(Load32(group) << 8) >> 8;
+    return static_cast<LONG>(Load32(group + 3 * k - 1)) >> 8;
   }
-  static VOID Store(PUCHAR p, const LONG s[4]) {
-    const auto u0 = static_cast<ULONG>(s[0]), u1 = static_cast<ULONG>(s[1]),
-               u2 = static_cast<ULONG>(s[2]), u3 = static_cast<ULONG>(s[3]);
-    Store32(p, (u0 & 0xFFFFFF) | (u1 << 24));
-    Store32(p + 4, ((u1 >> 8) & 0xFFFF) | (u2 << 16));
-    Store32(p + 8, ((u2 >> 16) & 0xFF) | (u3 << 8));
-  }
-};
-
-// The same samples two at a time: fewer values live at once, for loops that
-// carry several blocks along together.
-struct Pcm16Pair {
-  static constexpr ULONG kGroupBytes = 4;
-  static constexpr LONG kMax = 32767;
-  static constexpr LONG kMixLimit = 32700;
-
-  static VOID Load(const UCHAR* p, LONG s[2]) {
-    const ULONG w = Load32(p);
-    s[0] = static_cast<SHORT>(w);
-    s[1] = static_cast<LONG>(w) >> 16;
-  }
-  static VOID Store(PUCHAR p, const LONG s[2]) {
-    Store32(p, static_cast<ULONG>(static_cast<USHORT>(s[0])) | static_cast<ULONG>(s[1]) << 16);
-  }
-};
-
-struct Pcm24Pair {
-  static constexpr ULONG kGroupBytes = 6;
-  static constexpr LONG kMax = 8388607;
-  static constexpr LONG kMixLimit = 8388607;
-
-  static USHORT Load16(const UCHAR* p) {
-    USHORT value;
-    RtlCopyMemory(&value, p, sizeof value);
-    return value;
-  }
-  static VOID Store16(PUCHAR p, USHORT value) { RtlCopyMemory(p, &value, sizeof value); }
-
-  // Bytes b0 ... b5 hold s0 = b0..b2 and s1 = b3..b5.
-  static VOID Load(const UCHAR* p, LONG s[2]) {
-    const ULONG w = Load32(p);
-    const ULONG h = Load16(p + 4);
-    s[0] = static_cast<LONG>(w << 8) >> 8;
-    s[1] = static_cast<LONG>((w >> 16) | (h << 16)) >> 8;
-  }
-  static VOID Store(PUCHAR p, const LONG s[2]) {
-    const auto u0 = static_cast<ULONG>(s[0]), u1 = static_cast<ULONG>(s[1]);
-    Store32(p, (u0 & 0xFFFFFF) | (u1 << 24));
-    Store16(p + 4, static_cast<USHORT>(u1 >> 8));
+  // Put samples 0 ... 3 in that order: each of the first three writes a word
+  // whose top byte the next one overwrites; the last stays inside the group.
+  // In place, take the whole group before putting any of it.
+  static VOID Put(PUCHAR group, int k, LONG s) {
+    const auto u = static_cast<ULONG>(s);
+    if (k < 3) {
+      Store32(group + 3 * k, u);
+    } else {
+      Store16(group + 9, static_cast<USHORT>(u));
+      group[11] = static_cast<UCHAR>(u >> 16);
+    }
   }
 };
 

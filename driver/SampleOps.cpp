@@ -1,8 +1,8 @@
 // Sample operations on blocks in the card's format: 16-bit or packed 24-bit
 // little-endian signed, interleaved stereo. Integer arithmetic only: this runs
 // at dispatch level, where the floating-point state is not saved. Each
-// operation is one pass over whole words (SampleCodec.h); the tick's fused
-// forms save the passes it would otherwise make over the same block.
+// operation is one pass over the groups of a block (SampleCodec.h); the tick's
+// fused forms save the passes it would otherwise make over the same block.
 #include "BlockService.h"
 #include "SampleCodec.h"
 
@@ -11,6 +11,8 @@ namespace {
 using codec::Clamp;
 using codec::Pcm16;
 using codec::Pcm24;
+using codec::Percent;
+using codec::PercentFactor;
 
 constexpr ULONG kHistoryEntries = 128;
 constexpr ULONG kMeterFrames = 128;
@@ -21,9 +23,9 @@ ULONG historyIndex;
 
 bool Wide() { return cardContext.bitDepth == 24; }
 
-// Unrolled by hand: once inlined, the four samples of a group live in registers.
+// Unrolled by hand: once inlined, k is a constant in each copy.
 template <typename F>
-inline VOID Each4(F f) {
+KV_ALWAYS_INLINE inline VOID Each4(F f) {
   f(0);
   f(1);
   f(2);
@@ -33,49 +35,44 @@ inline VOID Each4(F f) {
 // dst = f(src) group by group; dst may be src.
 template <typename Codec, typename Transform>
 VOID MapBlock(PUCHAR dst, const UCHAR* src, ULONG length, Transform transform) {
-  LONG s[4];
   for (ULONG i = 0; i < length; i += Codec::kGroupBytes) {
-    Codec::Load(src + i, s);
-    Each4([&](int k) { s[k] = transform(s[k]); });
-    Codec::Store(dst + i, s);
+    LONG s[4];
+    Each4([&](int k) KV_ALWAYS_INLINE { s[k] = Codec::Get(src + i, k); });
+    Each4([&](int k) KV_ALWAYS_INLINE { Codec::Put(dst + i, k, transform(s[k])); });
   }
 }
 
+// dst = a + b; dst may be a or b.
 template <typename Codec>
 VOID MixBlock(PUCHAR dst, const UCHAR* a, const UCHAR* b, ULONG length) {
-  LONG x[4], y[4];
   for (ULONG i = 0; i < length; i += Codec::kGroupBytes) {
-    Codec::Load(a + i, x);
-    Codec::Load(b + i, y);
-    Each4([&](int k) { x[k] = Clamp(x[k] + y[k], Codec::kMixLimit); });
-    Codec::Store(dst + i, x);
+    LONG s[4];
+    Each4([&](int k) KV_ALWAYS_INLINE { s[k] = Codec::Get(a + i, k) + Codec::Get(b + i, k); });
+    Each4([&](int k) KV_ALWAYS_INLINE { Codec::Put(dst + i, k, Clamp(s[k], Codec::kMixLimit)); });
   }
 }
 
+// first = a + b, second = first + c; first and second apart from a, b and c.
 template <typename Codec>
 VOID MixTwiceBlock(PUCHAR first, PUCHAR second, const UCHAR* a, const UCHAR* b, const UCHAR* c,
                    ULONG length) {
-  LONG x[4], y[4], z[4];
   for (ULONG i = 0; i < length; i += Codec::kGroupBytes) {
-    Codec::Load(a + i, x);
-    Codec::Load(b + i, y);
-    Codec::Load(c + i, z);
-    Each4([&](int k) {
-      x[k] = Clamp(x[k] + y[k], Codec::kMixLimit);
-      z[k] = Clamp(x[k] + z[k], Codec::kMixLimit);
+    Each4([&](int k) KV_ALWAYS_INLINE {
+      const LONG x = Clamp(Codec::Get(a + i, k) + Codec::Get(b + i, k), Codec::kMixLimit);
+      Codec::Put(first + i, k, x);
+      Codec::Put(second + i, k, Clamp(x + Codec::Get(c + i, k), Codec::kMixLimit));
     });
-    Codec::Store(first + i, x);
-    Codec::Store(second + i, z);
   }
 }
 
-// s * volume / 100 limited to the format's range. Up to a volume of 256 the
-// product fits 32 bits even for 24-bit samples; beyond, it is taken in 64.
+// s * volume / 100 limited to the format's range, for any volume: up to the
+// codec's largest percentage by the reciprocal, beyond it in 64 bits.
 template <typename Codec>
 VOID GainBlock(PUCHAR dst, const UCHAR* src, ULONG length, LONG volume) {
-  if (volume >= -256 && volume <= 256) {
+  if (volume > 0 && volume <= Codec::kMaxPercent) {
+    const LONGLONG factor = PercentFactor(volume);
     MapBlock<Codec>(dst, src, length,
-                    [volume](LONG s) { return Clamp(s * volume / 100, Codec::kMax); });
+                    [factor](LONG s) { return Clamp(Percent(s, factor), Codec::kMax); });
   } else {
     MapBlock<Codec>(dst, src, length, [volume](LONG s) {
       LONGLONG scaled = static_cast<LONGLONG>(s) * volume / 100;
@@ -86,11 +83,11 @@ VOID GainBlock(PUCHAR dst, const UCHAR* src, ULONG length, LONG volume) {
   }
 }
 
-// A gain of 0 ... 100: the product never leaves 32 bits, the result never
-// leaves the sample range.
+// A gain of 1 ... 99: the result never leaves the sample range.
 template <typename Codec>
 VOID ScaleBlock(PUCHAR dst, const UCHAR* src, ULONG length, LONG gain) {
-  MapBlock<Codec>(dst, src, length, [gain](LONG s) { return s * gain / 100; });
+  const LONGLONG factor = PercentFactor(gain);
+  MapBlock<Codec>(dst, src, length, [factor](LONG s) { return Percent(s, factor); });
 }
 
 LONG DuckGain() {
@@ -102,6 +99,17 @@ LONG DuckGain() {
   if (gain < 0) gain = 0;
   if (gain > 100) gain = 100;
   return gain;
+}
+
+template <typename Codec>
+LONGLONG MeterSum(const UCHAR* data, ULONG frames) {
+  LONGLONG sum = 0;
+  // Left channel only: a group holds two frames.
+  for (ULONG i = 0; i < frames / 2 * Codec::kGroupBytes; i += Codec::kGroupBytes) {
+    const LONG first = Codec::Get(data + i, 0), second = Codec::Get(data + i, 2);
+    sum += (first < 0 ? -first : first) + (second < 0 ? -second : second);
+  }
+  return sum;
 }
 
 }  // namespace
@@ -133,14 +141,8 @@ VOID MeasureInputLevel(const AudioBlock& block) {
   const LONG fullScale = wide ? Pcm24::kMax : Pcm16::kMax;
   const ULONG frames = block.length / frameBytes < kMeterFrames ? block.length / frameBytes
                                                                  : kMeterFrames;
-  LONGLONG sum = 0;
-  for (ULONG frame = 0; frame < frames; ++frame) {
-    const UCHAR* p = block.data + frame * frameBytes;
-    const LONG value = wide ? (static_cast<LONG>(p[0] | p[1] << 8 | p[2] << 16) ^ 0x800000) -
-                                  0x800000
-                            : static_cast<SHORT>(p[0] | p[1] << 8);
-    sum += value < 0 ? -static_cast<LONGLONG>(value) : value;
-  }
+  const LONGLONG sum = wide ? MeterSum<Pcm24>(block.data, frames)
+                            : MeterSum<Pcm16>(block.data, frames);
   LONGLONG level = (sum / kMeterFrames) * 100 / fullScale;
   if (card.duckingSensitivity != 0) level = level * 100 / card.duckingSensitivity;
   // The history holds 32-bit entries; keep an extreme sensitivity from wrapping them.
@@ -154,6 +156,8 @@ VOID CopyDucked(AudioBlock& destination, const UCHAR* source, ULONG length) {
   const LONG gain = DuckGain();
   if (gain == 100) {
     if (destination.data != source) RtlCopyMemory(destination.data, source, length);
+  } else if (gain == 0) {
+    RtlZeroMemory(destination.data, length);
   } else if (Wide()) {
     ScaleBlock<Pcm24>(destination.data, source, length, gain);
   } else {
@@ -182,72 +186,112 @@ VOID MixTwice(AudioBlock& first, AudioBlock& second, const AudioBlock& a, const 
 
 namespace {
 
+// How the render block is ducked on its way to SYS.
+enum class Duck { Off, Silence, Scale };
+
+template <Duck D>
+inline LONG Ducked(LONG s, LONGLONG factor) {
+  if constexpr (D == Duck::Off) return s;
+  if constexpr (D == Duck::Silence) return 0;
+  return Percent(s, factor);
+}
+
+struct DuckSetting {
+  Duck duck;
+  LONGLONG factor;
+};
+
+DuckSetting CurrentDuck() {
+  if (!cardContext.duckingEnabled) return {Duck::Off, 0};
+  const LONG gain = DuckGain();
+  if (gain == 100) return {Duck::Off, 0};
+  if (gain == 0) return {Duck::Silence, 0};
+  return {Duck::Scale, PercentFactor(gain)};
+}
+
 // One pass over the groups of a block for the normal routing's busiest rows:
 // REC = MIX(previous) + IN, SYS = ducked render, MIX = LLP + SYS, OUT = MIX + IN.
-template <typename Codec, bool Loopback, bool Monitor, bool Duck>
-VOID NormalClientRenderPass(const UCHAR* render, const UCHAR* llp, LONG duckGain) {
+template <typename Codec, bool Loopback, bool Monitor, Duck D>
+VOID NormalClientRenderPass(const UCHAR* render, const UCHAR* llp, LONGLONG duckFactor) {
   auto& card = cardContext;
   PUCHAR mix = card.mixBlock.data;
   PUCHAR sys = card.sysBlock.data;
   PUCHAR rec = card.recBlock.data;
   PUCHAR out = card.outBlock.data;
   const UCHAR* in = card.inBlock.data;
-  // Two samples at a time keep every value of the chain in a register.
-  LONG m[2], i[2], l[2], r[2];
-  for (ULONG k = 0; k < card.blockBytes; k += Codec::kGroupBytes) {
-    Codec::Load(in + k, i);
-    if constexpr (Loopback) {
-      Codec::Load(mix + k, m);  // the previous tick's mix, before it is replaced
-      m[0] = Clamp(m[0] + i[0], Codec::kMixLimit);
-      m[1] = Clamp(m[1] + i[1], Codec::kMixLimit);
-      Codec::Store(rec + k, m);
-    }
-    Codec::Load(render + k, r);
-    if constexpr (Duck) {
-      r[0] = r[0] * duckGain / 100;
-      r[1] = r[1] * duckGain / 100;
-    }
-    Codec::Store(sys + k, r);
-    Codec::Load(llp + k, l);
-    l[0] = Clamp(l[0] + r[0], Codec::kMixLimit);
-    l[1] = Clamp(l[1] + r[1], Codec::kMixLimit);
-    Codec::Store(mix + k, l);
-    if constexpr (Monitor) {
-      l[0] = Clamp(l[0] + i[0], Codec::kMixLimit);
-      l[1] = Clamp(l[1] + i[1], Codec::kMixLimit);
-      Codec::Store(out + k, l);
-    }
+  const ULONG length = card.blockBytes;
+  for (ULONG i = 0; i < length; i += Codec::kGroupBytes) {
+    // The previous tick's mix: each sample is taken before the one ahead of
+    // it is replaced (a packed sample's put reaches into the next).
+    LONG previous = Loopback ? Codec::Get(mix + i, 0) : 0;
+    Each4([&](int k) KV_ALWAYS_INLINE {
+      const LONG input = Codec::Get(in + i, k);
+      if constexpr (Loopback) {
+        Codec::Put(rec + i, k, Clamp(previous + input, Codec::kMixLimit));
+        if (k < 3) previous = Codec::Get(mix + i, k + 1);
+      }
+      const LONG played = Ducked<D>(Codec::Get(render + i, k), duckFactor);
+      Codec::Put(sys + i, k, played);
+      const LONG mixed = Clamp(Codec::Get(llp + i, k) + played, Codec::kMixLimit);
+      Codec::Put(mix + i, k, mixed);
+      if constexpr (Monitor) Codec::Put(out + i, k, Clamp(mixed + input, Codec::kMixLimit));
+    });
   }
 }
 
-template <typename Codec, bool Duck>
+template <typename Codec, Duck D>
 VOID DispatchNormal(const UCHAR* render, const UCHAR* llp, bool loopback, bool monitor,
-                    LONG gain) {
+                    LONGLONG factor) {
   if (loopback && monitor) {
-    NormalClientRenderPass<Codec, true, true, Duck>(render, llp, gain);
+    NormalClientRenderPass<Codec, true, true, D>(render, llp, factor);
   } else if (loopback) {
-    NormalClientRenderPass<Codec, true, false, Duck>(render, llp, gain);
+    NormalClientRenderPass<Codec, true, false, D>(render, llp, factor);
   } else if (monitor) {
-    NormalClientRenderPass<Codec, false, true, Duck>(render, llp, gain);
+    NormalClientRenderPass<Codec, false, true, D>(render, llp, factor);
   } else {
-    NormalClientRenderPass<Codec, false, false, Duck>(render, llp, gain);
+    NormalClientRenderPass<Codec, false, false, D>(render, llp, factor);
+  }
+}
+
+template <typename Codec>
+VOID DispatchNormal(const UCHAR* render, const UCHAR* llp, bool loopback, bool monitor) {
+  const DuckSetting duck = CurrentDuck();
+  switch (duck.duck) {
+    case Duck::Off:
+      return DispatchNormal<Codec, Duck::Off>(render, llp, loopback, monitor, 0);
+    case Duck::Silence:
+      return DispatchNormal<Codec, Duck::Silence>(render, llp, loopback, monitor, 0);
+    case Duck::Scale:
+      return DispatchNormal<Codec, Duck::Scale>(render, llp, loopback, monitor, duck.factor);
   }
 }
 
 // SYS = ducked render, REC = LLP + SYS.
-template <typename Codec, bool Duck>
-VOID ClientRenderMixPass(const UCHAR* render, const UCHAR* llp, LONG duckGain) {
+template <typename Codec, Duck D>
+VOID ClientRenderMixPass(const UCHAR* render, const UCHAR* llp, LONGLONG duckFactor) {
   auto& card = cardContext;
   PUCHAR sys = card.sysBlock.data;
   PUCHAR rec = card.recBlock.data;
-  LONG l[4], r[4];
-  for (ULONG k = 0; k < card.blockBytes; k += Codec::kGroupBytes) {
-    Codec::Load(render + k, r);
-    if constexpr (Duck) Each4([&](int n) { r[n] = r[n] * duckGain / 100; });
-    Codec::Store(sys + k, r);
-    Codec::Load(llp + k, l);
-    Each4([&](int n) { l[n] = Clamp(l[n] + r[n], Codec::kMixLimit); });
-    Codec::Store(rec + k, l);
+  const ULONG length = card.blockBytes;
+  for (ULONG i = 0; i < length; i += Codec::kGroupBytes) {
+    Each4([&](int k) KV_ALWAYS_INLINE {
+      const LONG played = Ducked<D>(Codec::Get(render + i, k), duckFactor);
+      Codec::Put(sys + i, k, played);
+      Codec::Put(rec + i, k, Clamp(Codec::Get(llp + i, k) + played, Codec::kMixLimit));
+    });
+  }
+}
+
+template <typename Codec>
+VOID DispatchClientRenderMix(const UCHAR* render, const UCHAR* llp) {
+  const DuckSetting duck = CurrentDuck();
+  switch (duck.duck) {
+    case Duck::Off:
+      return ClientRenderMixPass<Codec, Duck::Off>(render, llp, 0);
+    case Duck::Silence:
+      return ClientRenderMixPass<Codec, Duck::Silence>(render, llp, 0);
+    case Duck::Scale:
+      return ClientRenderMixPass<Codec, Duck::Scale>(render, llp, duck.factor);
   }
 }
 
@@ -255,25 +299,17 @@ VOID ClientRenderMixPass(const UCHAR* render, const UCHAR* llp, LONG duckGain) {
 
 VOID NormalClientRenderBlocks(const UCHAR* render, const AudioBlock& llp, bool loopback,
                               bool monitor) {
-  const bool duck = cardContext.duckingEnabled != 0;
-  const LONG gain = duck ? DuckGain() : 100;
   if (Wide()) {
-    duck ? DispatchNormal<codec::Pcm24Pair, true>(render, llp.data, loopback, monitor, gain)
-         : DispatchNormal<codec::Pcm24Pair, false>(render, llp.data, loopback, monitor, gain);
+    DispatchNormal<Pcm24>(render, llp.data, loopback, monitor);
   } else {
-    duck ? DispatchNormal<codec::Pcm16Pair, true>(render, llp.data, loopback, monitor, gain)
-         : DispatchNormal<codec::Pcm16Pair, false>(render, llp.data, loopback, monitor, gain);
+    DispatchNormal<Pcm16>(render, llp.data, loopback, monitor);
   }
 }
 
 VOID ClientRenderMixBlocks(const UCHAR* render, const AudioBlock& llp) {
-  const bool duck = cardContext.duckingEnabled != 0;
-  const LONG gain = duck ? DuckGain() : 100;
   if (Wide()) {
-    duck ? ClientRenderMixPass<Pcm24, true>(render, llp.data, gain)
-         : ClientRenderMixPass<Pcm24, false>(render, llp.data, gain);
+    DispatchClientRenderMix<Pcm24>(render, llp.data);
   } else {
-    duck ? ClientRenderMixPass<Pcm16, true>(render, llp.data, gain)
-         : ClientRenderMixPass<Pcm16, false>(render, llp.data, gain);
+    DispatchClientRenderMix<Pcm16>(render, llp.data);
   }
 }
