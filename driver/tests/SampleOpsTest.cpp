@@ -6,6 +6,7 @@
 
 #include "BlockService.h"
 #include "CardContext.h"
+#include "SampleCodec.h"
 
 namespace {
 
@@ -43,6 +44,44 @@ class SampleOps : public ::testing::Test {
   }
   std::vector<UCHAR> a, b, out;
 };
+
+// The reciprocal stands in for the division: it must give the truncated
+// quotient for every sample and every percentage it is used with.
+TEST(SampleMath, PercentEqualsTheTruncatedQuotient) {
+  std::vector<LONG> percents;
+  for (LONG p = 1; p <= 256; ++p) percents.push_back(p);
+  percents.push_back(codec::Pcm16::kMaxPercent);
+  for (LONG percent : percents) {
+    const LONGLONG factor = codec::PercentFactor(percent);
+    const LONG widest = percent <= codec::Pcm24::kMaxPercent ? 0x800000 : 0x8000;
+    for (LONG s = -widest; s < widest; s += s > -40000 && s < 40000 ? 1 : 97) {
+      ASSERT_EQ(codec::Percent(s, factor), s * static_cast<LONGLONG>(percent) / 100)
+          << s << " x " << percent;
+    }
+    for (LONG s : {-widest, widest - 1}) {
+      ASSERT_EQ(codec::Percent(s, factor), s * static_cast<LONGLONG>(percent) / 100) << s;
+    }
+  }
+}
+
+TEST(SampleMath, ClampMatchesBothEnds) {
+  for (LONG limit : {32700L, 32767L, 8388607L}) {
+    for (LONG s = -2 * limit - 2; s <= 2 * limit + 2; s += limit > 40000 ? 13 : 1) {
+      ASSERT_EQ(codec::Clamp(s, limit), s > limit ? limit : s < -limit ? -limit : s) << s;
+    }
+  }
+}
+
+// Each of the four places in a packed group, written in order and read back,
+// with its neighbours intact.
+TEST(SampleMath, PackedGroupsKeepEverySample) {
+  const LONG values[] = {-0x800000, 0x7FFFFF, -1, 0x123456, 0, -0x654321, 1, 0x7FFFFE};
+  UCHAR group[12];
+  for (size_t shift = 0; shift < 8; ++shift) {
+    for (int k = 0; k < 4; ++k) codec::Pcm24::Put(group, k, values[(shift + k) % 8]);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(codec::Pcm24::Get(group, k), values[(shift + k) % 8]);
+  }
+}
 
 TEST_F(SampleOps, MixSaturatesAtEachWidth) {
   useFormat(16, 128);
