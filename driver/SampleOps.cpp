@@ -35,7 +35,7 @@ KV_ALWAYS_INLINE inline VOID Each4(F f) {
 // dst = f(src) group by group; dst may be src.
 template <typename Codec, typename Transform>
 VOID MapBlock(PUCHAR dst, const UCHAR* src, ULONG length, Transform transform) {
-  for (ULONG i = 0; i < length; i += Codec::kGroupBytes) {
+  for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
     LONG s[4];
     Each4([&](int k) KV_ALWAYS_INLINE { s[k] = Codec::Get(src + i, k); });
     Each4([&](int k) KV_ALWAYS_INLINE { Codec::Put(dst + i, k, transform(s[k])); });
@@ -45,7 +45,7 @@ VOID MapBlock(PUCHAR dst, const UCHAR* src, ULONG length, Transform transform) {
 // dst = a + b; dst may be a or b.
 template <typename Codec>
 VOID MixBlock(PUCHAR dst, const UCHAR* a, const UCHAR* b, ULONG length) {
-  for (ULONG i = 0; i < length; i += Codec::kGroupBytes) {
+  for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
     LONG s[4];
     Each4([&](int k) KV_ALWAYS_INLINE { s[k] = Codec::Get(a + i, k) + Codec::Get(b + i, k); });
     Each4([&](int k) KV_ALWAYS_INLINE { Codec::Put(dst + i, k, Clamp(s[k], Codec::kMixLimit)); });
@@ -56,7 +56,7 @@ VOID MixBlock(PUCHAR dst, const UCHAR* a, const UCHAR* b, ULONG length) {
 template <typename Codec>
 VOID MixTwiceBlock(PUCHAR first, PUCHAR second, const UCHAR* a, const UCHAR* b, const UCHAR* c,
                    ULONG length) {
-  for (ULONG i = 0; i < length; i += Codec::kGroupBytes) {
+  for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
     Each4([&](int k) KV_ALWAYS_INLINE {
       const LONG x = Clamp(Codec::Get(a + i, k) + Codec::Get(b + i, k), Codec::kMixLimit);
       Codec::Put(first + i, k, x);
@@ -220,7 +220,7 @@ VOID NormalClientRenderPass(const UCHAR* render, const UCHAR* llp, LONGLONG duck
   PUCHAR out = card.outBlock.data;
   const UCHAR* in = card.inBlock.data;
   const ULONG length = card.blockBytes;
-  for (ULONG i = 0; i < length; i += Codec::kGroupBytes) {
+  for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
     // The previous tick's mix: each sample is taken before the one ahead of
     // it is replaced (a packed sample's put reaches into the next).
     LONG previous = Loopback ? Codec::Get(mix + i, 0) : 0;
@@ -273,7 +273,7 @@ VOID ClientRenderMixPass(const UCHAR* render, const UCHAR* llp, LONGLONG duckFac
   PUCHAR sys = card.sysBlock.data;
   PUCHAR rec = card.recBlock.data;
   const ULONG length = card.blockBytes;
-  for (ULONG i = 0; i < length; i += Codec::kGroupBytes) {
+  for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
     Each4([&](int k) KV_ALWAYS_INLINE {
       const LONG played = Ducked<D>(Codec::Get(render + i, k), duckFactor);
       Codec::Put(sys + i, k, played);
