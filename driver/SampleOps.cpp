@@ -17,9 +17,10 @@ using codec::PercentFactor;
 constexpr ULONG kHistoryEntries = 128;
 constexpr ULONG kMeterFrames = 128;
 
-// The 128-entry input-level history and its write index.
+// The 128-entry input-level history, its write index and its running sum.
 LONG levelHistory[kHistoryEntries];
 ULONG historyIndex;
+LONGLONG historySum;
 
 bool Wide() { return cardContext.bitDepth == 24; }
 
@@ -91,9 +92,7 @@ VOID ScaleBlock(PUCHAR dst, const UCHAR* src, ULONG length, LONG gain) {
 }
 
 LONG DuckGain() {
-  LONGLONG sum = 0;
-  for (LONG level : levelHistory) sum += level;
-  LONG gain = 100 - static_cast<LONG>(sum / static_cast<LONGLONG>(kHistoryEntries));
+  LONG gain = 100 - static_cast<LONG>(historySum / static_cast<LONGLONG>(kHistoryEntries));
   // Never above unity: a negative average (a negative sensitivity) must not
   // amplify beyond the sample range.
   if (gain < 0) gain = 0;
@@ -117,6 +116,7 @@ LONGLONG MeterSum(const UCHAR* data, ULONG frames) {
 VOID ClearInputLevelHistory() {
   RtlZeroMemory(levelHistory, sizeof levelHistory);
   historyIndex = 0;
+  historySum = 0;
 }
 
 VOID CopyGained(AudioBlock& destination, const UCHAR* source) {
@@ -148,6 +148,7 @@ VOID MeasureInputLevel(const AudioBlock& block) {
   // The history holds 32-bit entries; keep an extreme sensitivity from wrapping them.
   if (level > 0x7FFFFF) level = 0x7FFFFF;
   if (level < -0x7FFFFF) level = -0x7FFFFF;
+  historySum += level - levelHistory[historyIndex];
   levelHistory[historyIndex] = static_cast<LONG>(level);
   historyIndex = (historyIndex + 1) % kHistoryEntries;
 }
