@@ -1,6 +1,6 @@
-// Samples of a block taken four at a time: a group of 8 bytes at 16 bits, 12
-// at packed 24 bits. Block lengths are multiples of both group sizes, so the
-// loops over a block need no tail. Each sample is one load and at most one
+// Samples of a block taken eight at a time: a group of 16 bytes at 16 bits, 24
+// at packed 24 bits. Blocks of 128, 256 or 512 stereo frames are whole numbers
+// of groups at either width, so the loops over a block need no tail. Each sample is one load and at most one
 // shift out, and one store in; every access stays inside its group. Integer
 // registers only.
 #pragma once
@@ -48,8 +48,10 @@ inline LONG Percent(LONG value, LONGLONG factor) {
          (value >> 31);
 }
 
+inline constexpr int kGroupSamples = 8;
+
 struct Pcm16 {
-  static constexpr ULONG kGroupBytes = 8;
+  static constexpr ULONG kGroupBytes = 16;
   static constexpr LONG kMax = 32767;
   static constexpr LONG kMixLimit = 32700;
   // The largest percentage Percent may take for every sample.
@@ -62,7 +64,7 @@ struct Pcm16 {
 };
 
 struct Pcm24 {
-  static constexpr ULONG kGroupBytes = 12;
+  static constexpr ULONG kGroupBytes = 24;
   static constexpr LONG kMax = 8388607;
   static constexpr LONG kMixLimit = 8388607;
   static constexpr LONG kMaxPercent = 256;
@@ -73,16 +75,16 @@ struct Pcm24 {
     if (k == 0) return static_cast<LONG>(Load32(group) << 8) >> 8;
     return static_cast<LONG>(Load32(group + 3 * k - 1)) >> 8;
   }
-  // Put samples 0 ... 3 in that order: each of the first three writes a word
-  // whose top byte the next one overwrites; the last stays inside the group.
-  // In place, take the whole group before putting any of it.
+  // Put samples 0 ... 7 in that order: each but the last writes a word whose
+  // top byte the next one overwrites; the last stays inside the group. In
+  // place, take each sample before the one behind it is put.
   static VOID Put(PUCHAR group, int k, LONG s) {
     const auto u = static_cast<ULONG>(s);
-    if (k < 3) {
+    if (k < kGroupSamples - 1) {
       Store32(group + 3 * k, u);
     } else {
-      Store16(group + 9, static_cast<USHORT>(u));
-      group[11] = static_cast<UCHAR>(u >> 16);
+      Store16(group + 3 * k, static_cast<USHORT>(u));
+      group[3 * k + 2] = static_cast<UCHAR>(u >> 16);
     }
   }
 };

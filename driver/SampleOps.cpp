@@ -24,22 +24,28 @@ LONGLONG historySum;
 
 bool Wide() { return cardContext.bitDepth == 24; }
 
-// Unrolled by hand: once inlined, k is a constant in each copy.
+// The samples of a group, unrolled by hand: once inlined, k is a constant in
+// each copy.
 template <typename F>
-KV_ALWAYS_INLINE inline VOID Each4(F f) {
+KV_ALWAYS_INLINE inline VOID EachSample(F f) {
+  static_assert(codec::kGroupSamples == 8);
   f(0);
   f(1);
   f(2);
   f(3);
+  f(4);
+  f(5);
+  f(6);
+  f(7);
 }
 
 // dst = f(src) group by group; dst may be src.
 template <typename Codec, typename Transform>
 VOID MapBlock(PUCHAR dst, const UCHAR* src, ULONG length, Transform transform) {
   for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
-    LONG s[4];
-    Each4([&](int k) KV_ALWAYS_INLINE { s[k] = Codec::Get(src + i, k); });
-    Each4([&](int k) KV_ALWAYS_INLINE { Codec::Put(dst + i, k, transform(s[k])); });
+    LONG s[codec::kGroupSamples];
+    EachSample([&](int k) KV_ALWAYS_INLINE { s[k] = Codec::Get(src + i, k); });
+    EachSample([&](int k) KV_ALWAYS_INLINE { Codec::Put(dst + i, k, transform(s[k])); });
   }
 }
 
@@ -47,9 +53,9 @@ VOID MapBlock(PUCHAR dst, const UCHAR* src, ULONG length, Transform transform) {
 template <typename Codec>
 VOID MixBlock(PUCHAR dst, const UCHAR* a, const UCHAR* b, ULONG length) {
   for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
-    LONG s[4];
-    Each4([&](int k) KV_ALWAYS_INLINE { s[k] = Codec::Get(a + i, k) + Codec::Get(b + i, k); });
-    Each4([&](int k) KV_ALWAYS_INLINE { Codec::Put(dst + i, k, Clamp(s[k], Codec::kMixLimit)); });
+    LONG s[codec::kGroupSamples];
+    EachSample([&](int k) KV_ALWAYS_INLINE { s[k] = Codec::Get(a + i, k) + Codec::Get(b + i, k); });
+    EachSample([&](int k) KV_ALWAYS_INLINE { Codec::Put(dst + i, k, Clamp(s[k], Codec::kMixLimit)); });
   }
 }
 
@@ -58,7 +64,7 @@ template <typename Codec>
 VOID MixTwiceBlock(PUCHAR first, PUCHAR second, const UCHAR* a, const UCHAR* b, const UCHAR* c,
                    ULONG length) {
   for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
-    Each4([&](int k) KV_ALWAYS_INLINE {
+    EachSample([&](int k) KV_ALWAYS_INLINE {
       const LONG x = Clamp(Codec::Get(a + i, k) + Codec::Get(b + i, k), Codec::kMixLimit);
       Codec::Put(first + i, k, x);
       Codec::Put(second + i, k, Clamp(x + Codec::Get(c + i, k), Codec::kMixLimit));
@@ -103,10 +109,13 @@ LONG DuckGain() {
 template <typename Codec>
 LONGLONG MeterSum(const UCHAR* data, ULONG frames) {
   LONGLONG sum = 0;
-  // Left channel only: a group holds two frames.
-  for (ULONG i = 0; i < frames / 2 * Codec::kGroupBytes; i += Codec::kGroupBytes) {
-    const LONG first = Codec::Get(data + i, 0), second = Codec::Get(data + i, 2);
-    sum += (first < 0 ? -first : first) + (second < 0 ? -second : second);
+  // Left channel only: a group holds four frames, their left samples even.
+  for (ULONG i = 0; i < frames / 4 * Codec::kGroupBytes; i += Codec::kGroupBytes) {
+    EachSample([&](int k) KV_ALWAYS_INLINE {
+      if (k % 2) return;
+      const LONG value = Codec::Get(data + i, k);
+      sum += value < 0 ? -value : value;
+    });
   }
   return sum;
 }
@@ -225,11 +234,11 @@ VOID NormalClientRenderPass(const UCHAR* render, const UCHAR* llp, LONGLONG duck
     // The previous tick's mix: each sample is taken before the one ahead of
     // it is replaced (a packed sample's put reaches into the next).
     LONG previous = Loopback ? Codec::Get(mix + i, 0) : 0;
-    Each4([&](int k) KV_ALWAYS_INLINE {
+    EachSample([&](int k) KV_ALWAYS_INLINE {
       const LONG input = Codec::Get(in + i, k);
       if constexpr (Loopback) {
         Codec::Put(rec + i, k, Clamp(previous + input, Codec::kMixLimit));
-        if (k < 3) previous = Codec::Get(mix + i, k + 1);
+        if (k < codec::kGroupSamples - 1) previous = Codec::Get(mix + i, k + 1);
       }
       const LONG played = Ducked<D>(Codec::Get(render + i, k), duckFactor);
       Codec::Put(sys + i, k, played);
@@ -275,7 +284,7 @@ VOID ClientRenderMixPass(const UCHAR* render, const UCHAR* llp, LONGLONG duckFac
   PUCHAR rec = card.recBlock.data;
   const ULONG length = card.blockBytes;
   for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
-    Each4([&](int k) KV_ALWAYS_INLINE {
+    EachSample([&](int k) KV_ALWAYS_INLINE {
       const LONG played = Ducked<D>(Codec::Get(render + i, k), duckFactor);
       Codec::Put(sys + i, k, played);
       Codec::Put(rec + i, k, Clamp(Codec::Get(llp + i, k) + played, Codec::kMixLimit));

@@ -72,14 +72,17 @@ TEST(SampleMath, ClampMatchesBothEnds) {
   }
 }
 
-// Each of the four places in a packed group, written in order and read back,
-// with its neighbours intact.
+// Each place in a packed group, written in order and read back, with its
+// neighbours intact and nothing written past the group.
 TEST(SampleMath, PackedGroupsKeepEverySample) {
-  const LONG values[] = {-0x800000, 0x7FFFFF, -1, 0x123456, 0, -0x654321, 1, 0x7FFFFE};
-  UCHAR group[12];
-  for (size_t shift = 0; shift < 8; ++shift) {
-    for (int k = 0; k < 4; ++k) codec::Pcm24::Put(group, k, values[(shift + k) % 8]);
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(codec::Pcm24::Get(group, k), values[(shift + k) % 8]);
+  const LONG values[] = {-0x800000, 0x7FFFFF, -1, 0x123456, 0, -0x654321, 1, 0x7FFFFE, 0x10};
+  constexpr int n = codec::kGroupSamples;
+  for (size_t shift = 0; shift < 9; ++shift) {
+    UCHAR group[codec::Pcm24::kGroupBytes + 1];
+    group[codec::Pcm24::kGroupBytes] = 0xEE;
+    for (int k = 0; k < n; ++k) codec::Pcm24::Put(group, k, values[(shift + k) % 9]);
+    for (int k = 0; k < n; ++k) EXPECT_EQ(codec::Pcm24::Get(group, k), values[(shift + k) % 9]);
+    EXPECT_EQ(group[codec::Pcm24::kGroupBytes], 0xEE);
   }
 }
 
