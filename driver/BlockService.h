@@ -18,8 +18,7 @@ VOID Mix(AudioBlock& destination, const AudioBlock& a, const AudioBlock& b);
 // The fused forms the tick uses, one pass each:
 // destination = source with the record gain (source: blockBytes in the capture ring).
 VOID CopyGained(AudioBlock& destination, const UCHAR* source);
-// destination = source ducked; length bytes, a multiple of 12 and of 8 when
-// source is not destination's own data.
+// destination = source ducked; length: blockBytes (whole groups of samples).
 VOID CopyDucked(AudioBlock& destination, const UCHAR* source, ULONG length);
 // first = a + b, then second = first + c.
 VOID MixTwice(AudioBlock& first, AudioBlock& second, const AudioBlock& a, const AudioBlock& b,

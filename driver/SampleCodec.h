@@ -1,8 +1,8 @@
-// Samples of a block taken eight at a time: a group of 16 bytes at 16 bits, 24
-// at packed 24 bits. Blocks of 128, 256 or 512 stereo frames are whole numbers
-// of groups at either width, so the loops over a block need no tail. Each sample is one load and at most one
-// shift out, and one store in; every access stays inside its group. Integer
-// registers only.
+// Samples of a block taken sixteen at a time: a group of 32 bytes at 16 bits,
+// 48 at packed 24 bits. Blocks of 128, 256 or 512 stereo frames are whole
+// numbers of groups at either width, so the loops over a block need no tail.
+// Each sample is one load and at most one shift out, and one store in; every
+// access stays inside its group. Integer registers only.
 #pragma once
 
 #include "Kernel.h"
@@ -48,10 +48,10 @@ inline LONG Percent(LONG value, LONGLONG factor) {
          (value >> 31);
 }
 
-inline constexpr int kGroupSamples = 8;
+inline constexpr int kGroupSamples = 16;
 
 struct Pcm16 {
-  static constexpr ULONG kGroupBytes = 16;
+  static constexpr ULONG kGroupBytes = 32;
   static constexpr LONG kMax = 32767;
   static constexpr LONG kMixLimit = 32700;
   // The largest percentage Percent may take for every sample.
@@ -64,7 +64,7 @@ struct Pcm16 {
 };
 
 struct Pcm24 {
-  static constexpr ULONG kGroupBytes = 24;
+  static constexpr ULONG kGroupBytes = 48;
   static constexpr LONG kMax = 8388607;
   static constexpr LONG kMixLimit = 8388607;
   static constexpr LONG kMaxPercent = 256;

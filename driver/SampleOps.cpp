@@ -24,19 +24,13 @@ LONGLONG historySum;
 
 bool Wide() { return cardContext.bitDepth == 24; }
 
-// The samples of a group, unrolled by hand: once inlined, k is a constant in
-// each copy.
-template <typename F>
+// The samples of a group, unrolled: f(0), f(1), ... with each k a constant.
+template <int K = 0, typename F>
 KV_ALWAYS_INLINE inline VOID EachSample(F f) {
-  static_assert(codec::kGroupSamples == 8);
-  f(0);
-  f(1);
-  f(2);
-  f(3);
-  f(4);
-  f(5);
-  f(6);
-  f(7);
+  if constexpr (K < codec::kGroupSamples) {
+    f(K);
+    EachSample<K + 1>(f);
+  }
 }
 
 // dst = f(src) group by group; dst may be src.
@@ -55,7 +49,9 @@ VOID MixBlock(PUCHAR dst, const UCHAR* a, const UCHAR* b, ULONG length) {
   for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
     LONG s[codec::kGroupSamples];
     EachSample([&](int k) KV_ALWAYS_INLINE { s[k] = Codec::Get(a + i, k) + Codec::Get(b + i, k); });
-    EachSample([&](int k) KV_ALWAYS_INLINE { Codec::Put(dst + i, k, Clamp(s[k], Codec::kMixLimit)); });
+    EachSample([&](int k) KV_ALWAYS_INLINE {
+      Codec::Put(dst + i, k, Clamp(s[k], Codec::kMixLimit));
+    });
   }
 }
 
@@ -109,8 +105,9 @@ LONG DuckGain() {
 template <typename Codec>
 LONGLONG MeterSum(const UCHAR* data, ULONG frames) {
   LONGLONG sum = 0;
-  // Left channel only: a group holds four frames, their left samples even.
-  for (ULONG i = 0; i < frames / 4 * Codec::kGroupBytes; i += Codec::kGroupBytes) {
+  // Left channel only: the even samples of a group.
+  const ULONG groups = frames / (codec::kGroupSamples / 2);
+  for (ULONG i = 0; i < groups * Codec::kGroupBytes; i += Codec::kGroupBytes) {
     EachSample([&](int k) KV_ALWAYS_INLINE {
       if (k % 2) return;
       const LONG value = Codec::Get(data + i, k);
