@@ -26,13 +26,13 @@ inline SHORT Load16(const UCHAR* p) {
 }
 inline VOID Store16(PUCHAR p, USHORT value) { RtlCopyMemory(p, &value, sizeof value); }
 
-// value limited to -limit ... limit. One compare and one select: the
-// saturated value is built from the sign whether it is needed or not, which
-// is cheaper than a select for each end of the range.
+// value limited to -limit ... limit. One range test instead of a compare at
+// each end: out of range, the sign alone picks the end.
 inline LONG Clamp(LONG value, LONG limit) {
   const LONG sign = value >> 31;
   const LONG saturated = (limit ^ sign) - sign;
-  return static_cast<ULONG>(value + limit) > static_cast<ULONG>(2 * limit) ? saturated : value;
+  const ULONG offset = static_cast<ULONG>(value) + static_cast<ULONG>(limit);
+  return offset > 2 * static_cast<ULONG>(limit) ? saturated : value;
 }
 
 // value * percent / 100, truncated toward zero like the division, without
@@ -75,9 +75,9 @@ struct Pcm24 {
     if (k == 0) return static_cast<LONG>(Load32(group) << 8) >> 8;
     return static_cast<LONG>(Load32(group + 3 * k - 1)) >> 8;
   }
-  // Put samples 0 ... 7 in that order: each but the last writes a word whose
-  // top byte the next one overwrites; the last stays inside the group. In
-  // place, take each sample before the one behind it is put.
+  // Put the samples of a group in order: each but the last writes a word
+  // whose top byte the next one overwrites; the last stays inside the group.
+  // In place, take each sample before the one behind it is put.
   static VOID Put(PUCHAR group, int k, LONG s) {
     const auto u = static_cast<ULONG>(s);
     if (k < kGroupSamples - 1) {
