@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "BlockService.h"
@@ -175,6 +176,109 @@ TEST_F(SampleOps, NegativeSensitivityNeverAmplifies) {
   DuckBlock(ducked);
   EXPECT_EQ(get24(b, 0), 0x7FFFFF);
   EXPECT_EQ(get24(b, 1), -0x7FFFFF);
+}
+
+// The tick's fused passes against the same arithmetic written plainly, sample
+// by sample, on full-range noise: both widths, every switch combination, the
+// record gain and a partial duck. In-place and packed stores are where a
+// fused pass goes wrong, and uniform signals would not show it.
+TEST_F(SampleOps, FusedPassesMatchThePlainArithmetic) {
+  struct Case {
+    ULONG bits;
+    bool loopback, monitor;
+  };
+  const Case cases[] = {{16, true, true},  {16, true, false}, {16, false, true},
+                        {16, false, false}, {24, true, true},  {24, false, true},
+                        {24, true, false},  {24, false, false}};
+  std::mt19937 random(7);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bits << " bits, loopback " << c.loopback << ", monitor "
+                                    << c.monitor);
+    useFormat(c.bits, 512);
+    ASSERT_TRUE(AllocateCardBlocks());
+    auto& card = cardContext;
+    const bool wide = c.bits == 24;
+    const ULONG samples = card.blockBytes / (wide ? 3 : 2);
+    const LONG top = wide ? 0x800000 : 0x8000;
+    const ULONG width = wide ? 3 : 2;
+    auto get = [&](const UCHAR* data, ULONG i) {
+      LONG value = 0;
+      for (ULONG n = 0; n < width; ++n) value |= data[i * width + n] << (8 * n);
+      const LONG sign = 1 << (8 * width - 1);
+      return (value ^ sign) - sign;
+    };
+    auto put = [&](PUCHAR data, ULONG i, LONG value) {
+      for (ULONG n = 0; n < width; ++n) data[i * width + n] = static_cast<UCHAR>(value >> (8 * n));
+    };
+    auto noise = [&](PUCHAR data) {
+      for (ULONG i = 0; i < samples; ++i) {
+        put(data, i, static_cast<LONG>(random() % (2 * top)) - top);
+      }
+    };
+
+    // A duck part of the way down: input at a moderate level, sensitivity 200.
+    card.duckingEnabled = 1;
+    card.duckingSensitivity = 200;
+    ClearInputLevelHistory();
+    std::vector<UCHAR> level(card.blockBytes);
+    for (ULONG i = 0; i < samples; ++i) put(level.data(), i, top / 3);
+    for (int i = 0; i < 40; ++i) MeasureInputLevel(block(level));
+    std::vector<UCHAR> probe(card.blockBytes);
+    for (ULONG i = 0; i < samples; ++i) put(probe.data(), i, 10000);
+    auto probed = block(probe);
+    DuckBlock(probed);
+    const LONG duck = get(probe.data(), 0) / 100;
+    ASSERT_GT(duck, 0);
+    ASSERT_LT(duck, 100);
+
+    std::vector<UCHAR> render(card.blockBytes);
+    noise(render.data());
+    noise(card.inBlock.data);
+    noise(card.mixBlock.data);
+    noise(card.llPlayBlock[0].data);
+    const std::vector<UCHAR> in(card.inBlock.data, card.inBlock.data + card.blockBytes);
+    const std::vector<UCHAR> previous(card.mixBlock.data, card.mixBlock.data + card.blockBytes);
+    const std::vector<UCHAR> llp(card.llPlayBlock[0].data,
+                                 card.llPlayBlock[0].data + card.blockBytes);
+
+    NormalClientRenderBlocks(render.data(), card.llPlayBlock[0], c.loopback, c.monitor);
+
+    const LONG limit = wide ? 0x7FFFFF : 32700;
+    auto clamp = [&](LONG v) { return v > limit ? limit : v < -limit ? -limit : v; };
+    for (ULONG i = 0; i < samples; ++i) {
+      const LONG input = get(in.data(), i);
+      const LONG sys = static_cast<LONG>(static_cast<LONGLONG>(get(render.data(), i)) * duck / 100);
+      const LONG mix = clamp(get(llp.data(), i) + sys);
+      ASSERT_EQ(get(card.sysBlock.data, i), sys) << "SYS " << i;
+      ASSERT_EQ(get(card.mixBlock.data, i), mix) << "MIX " << i;
+      if (c.loopback) {
+        const LONG rec = clamp(get(previous.data(), i) + input);
+        ASSERT_EQ(get(card.recBlock.data, i), rec) << "REC " << i;
+      }
+      if (c.monitor) {
+        ASSERT_EQ(get(card.outBlock.data, i), clamp(mix + input)) << "OUT " << i;
+      }
+    }
+
+    // The effects routing's pass: SYS = ducked render, REC = LLP + SYS.
+    ClientRenderMixBlocks(render.data(), card.llPlayBlock[0]);
+    for (ULONG i = 0; i < samples; ++i) {
+      const LONG sys = static_cast<LONG>(static_cast<LONGLONG>(get(render.data(), i)) * duck / 100);
+      ASSERT_EQ(get(card.recBlock.data, i), clamp(get(llp.data(), i) + sys)) << "REC " << i;
+    }
+
+    // The record gain over the same noise, saturating at full scale.
+    card.recordVolume = 173;
+    CopyGained(card.outBlock, render.data());
+    const LONG max = wide ? 0x7FFFFF : 32767;
+    for (ULONG i = 0; i < samples; ++i) {
+      const LONGLONG gained = static_cast<LONGLONG>(get(render.data(), i)) * 173 / 100;
+      ASSERT_EQ(get(card.outBlock.data, i), gained > max ? max : gained < -max ? -max : gained)
+          << "gain " << i;
+    }
+    card.recordVolume = 100;
+    FreeCardBlocks();
+  }
 }
 
 }  // namespace
