@@ -188,17 +188,17 @@ NTSTATUS Act(Request& request) {
                                Word(request.input, 2)));
       return STATUS_SUCCESS;
     case IOCTL_CARD_GET_FORMAT: {
-      ULONG activity = 0;
+      // One snapshot: a format change writes the three together.
       UnderStreamLock([&](CardContext& c) {
-        activity = (c.renderRunning ? kActivityRender : 0) |
-                   (c.captureRunning ? kActivityCapture : 0) |
-                   ((c.llRunning || ReadLongAcquire(&lowLatency.claimed)) ? kActivityLowLatency
-                                                                          : 0);
+        PutWord(request, 0, c.sampleRate);
+        PutWord(request, 1, c.bitDepth);
+        PutWord(request, 2, c.bufferFrames);
+        PutWord(request, 3, (c.renderRunning ? kActivityRender : 0) |
+                                (c.captureRunning ? kActivityCapture : 0) |
+                                ((c.llRunning || ReadLongAcquire(&lowLatency.claimed))
+                                     ? kActivityLowLatency
+                                     : 0));
       });
-      PutWord(request, 0, card.sampleRate);
-      PutWord(request, 1, card.bitDepth);
-      PutWord(request, 2, card.bufferFrames);
-      PutWord(request, 3, activity);
       return STATUS_SUCCESS;
     }
     case IOCTL_CARD_SET_REC_VOLUME: {

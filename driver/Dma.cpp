@@ -48,14 +48,26 @@ VOID ProgramCaptureDma() {
   WriteRegister(card.registers, reg::kCaptureStart, reg::kStart);
 }
 
+// The ring positions are the service DPC's; a stop or restart from passive
+// level changes them under streamLock, between two ticks.
+template <typename Change>
+VOID BetweenTicks(Change change) {
+  KIRQL old;
+  KeAcquireSpinLock(&cardContext.streamLock, &old);
+  change(cardContext);
+  KeReleaseSpinLock(&cardContext.streamLock, old);
+}
+
 VOID StopPlaybackDma() {
   PAGED_CODE();
   {
     RegisterSequence sequence;
     WriteRegister(cardContext.registers, reg::kPlayStop, reg::kPlayStopValue);
   }
-  cardContext.playFillPos = 0;
-  cardContext.playHwPos = 0;
+  BetweenTicks([](CardContext& card) {
+    card.playFillPos = 0;
+    card.playHwPos = 0;
+  });
 }
 
 VOID StopCaptureDma() {
@@ -64,17 +76,20 @@ VOID StopCaptureDma() {
     RegisterSequence sequence;
     WriteRegister(cardContext.registers, reg::kCaptureStop, reg::kCaptureStopValue);
   }
-  cardContext.captureReadPos = 0;
-  cardContext.captureHwPos = 0;
+  BetweenTicks([](CardContext& card) {
+    card.captureReadPos = 0;
+    card.captureHwPos = 0;
+  });
 }
 
 VOID RestartDma() {
   PAGED_CODE();
-  auto& card = cardContext;
-  RtlZeroMemory(card.playRing, card.hwRingSize);
-  RtlZeroMemory(card.captureRing, card.hwRingSize);
-  card.captureReadPos = 0;
-  card.playFillPos = static_cast<LONG>(2 * card.blockBytes);
+  BetweenTicks([](CardContext& card) {
+    RtlZeroMemory(card.playRing, card.hwRingSize);
+    RtlZeroMemory(card.captureRing, card.hwRingSize);
+    card.captureReadPos = 0;
+    card.playFillPos = static_cast<LONG>(2 * card.blockBytes);
+  });
   ProgramPlaybackDma();
   ProgramCaptureDma();
 }

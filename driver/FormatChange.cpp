@@ -5,12 +5,10 @@
 #include "LowLatency.h"
 #include "shared/CardControl.h"
 
-ULONG ChangeCardFormat(ULONG bits, ULONG rate, ULONG frames) {
-  PAGED_CODE();
-  if (bits != 16 && bits != 24) return cardctl::kFormatInvalid;
-  if (rate != 44100 && rate != 48000 && rate != 96000) return cardctl::kFormatInvalid;
-  if (frames != 256 && frames != 512 && frames != 128) return cardctl::kFormatInvalid;
+namespace {
 
+// ChangeCardFormat's work, registerLock held.
+ULONG ChangeFormatLocked(ULONG bits, ULONG rate, ULONG frames) {
   auto& card = cardContext;
   KIRQL old;
   KeAcquireSpinLock(&card.streamLock, &old);
@@ -46,4 +44,22 @@ ULONG ChangeCardFormat(ULONG bits, ULONG rate, ULONG frames) {
 
   if (engineRunning && card.engineReady) RestartDma();
   return cardctl::kFormatApplied;
+}
+
+}  // namespace
+
+ULONG ChangeCardFormat(ULONG bits, ULONG rate, ULONG frames) {
+  PAGED_CODE();
+  if (bits != 16 && bits != 24) return cardctl::kFormatInvalid;
+  if (rate != 44100 && rate != 48000 && rate != 96000) return cardctl::kFormatInvalid;
+  if (frames != 256 && frames != 512 && frames != 128) return cardctl::kFormatInvalid;
+
+  auto& card = cardContext;
+  // The whole change is one register sequence: an engine starting meanwhile
+  // (a stream or a claim) waits for it, and it never sees the engine half
+  // started, programmed but not yet marked, and stops channels nobody restarts.
+  KeWaitForSingleObject(&card.registerLock, Executive, KernelMode, FALSE, nullptr);
+  const ULONG result = ChangeFormatLocked(bits, rate, frames);
+  KeReleaseMutex(&card.registerLock, FALSE);
+  return result;
 }

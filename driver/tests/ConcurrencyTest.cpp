@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "CardContext.h"
 #include "KernelTest.h"
 #include "Machine.h"
 #include "kernel/host/IoManager.h"
@@ -19,12 +18,18 @@ namespace {
 using namespace cardctl;
 using kernel::IoManager;
 
-KSDATAFORMAT_WAVEFORMATEX CardFormat() {
+// The card's format as a program learns it: through the format request
+// (another thread changes it all the time).
+KSDATAFORMAT_WAVEFORMATEX CardFormat(PFILE_OBJECT handle) {
+  ULONG words[4] = {};
+  ULONG_PTR returned = 0;
+  IoManager::deviceControl(handle, IOCTL_CARD_GET_FORMAT, nullptr, 0, words, sizeof words,
+                           &returned);
   KSDATAFORMAT_WAVEFORMATEX format{};
   format.DataFormat = {sizeof format, 0, 0, 0, KSDATAFORMAT_TYPE_AUDIO, KSDATAFORMAT_SUBTYPE_PCM,
                        KSDATAFORMAT_SPECIFIER_WAVEFORMATEX};
-  const auto rate = cardContext.sampleRate;
-  const auto bits = static_cast<WORD>(cardContext.bitDepth);
+  const ULONG rate = words[0];
+  const auto bits = static_cast<WORD>(words[1]);
   format.WaveFormatEx = {WAVE_FORMAT_PCM, 2, rate, rate * bits / 4, static_cast<WORD>(bits / 4),
                          bits, 0};
   return format;
@@ -106,8 +111,10 @@ TEST(Concurrency, RequestsFromManyThreadsWhileTheCardStreams) {
   // The audio system opening and closing streams.
   threads.push_back(std::thread([&] {
     auto wave = kernel::KsFilter::open(device, u"Wave");
+    PFILE_OBJECT control = nullptr;
+    ASSERT_EQ(IoManager::open(device, u"Topology", &control), STATUS_SUCCESS);
     while (!stop) {
-      auto format = CardFormat();
+      auto format = CardFormat(control);
       std::unique_ptr<kernel::KsPin> pin;
       if (NT_SUCCESS(wave->createPin(0, &format.DataFormat, &pin))) {
         pin->setState(KSSTATE_RUN);
@@ -116,6 +123,7 @@ TEST(Concurrency, RequestsFromManyThreadsWhileTheCardStreams) {
       }
       ++requests;
     }
+    IoManager::close(control);
   }));
 
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
