@@ -23,7 +23,7 @@ TickFixture::TickFixture(unsigned rate, unsigned bits, unsigned frames, Routing 
   card.duckingSensitivity = 200;
   for (auto* ring : {&playRing, &captureRing, &renderBuffer, &captureBuffer}) {
     ring->assign(kStreamBufferBytes, 0);
-    for (std::size_t i = 0; i < ring->size(); ++i) (*ring)[i] = static_cast<std::uint8_t>(i * 7);
+    { std::uint32_t x = 12345; for (std::size_t i = 0; i < ring->size(); ++i) { x = x * 1664525u + 1013904223u; (*ring)[i] = static_cast<std::uint8_t>(x >> 24); } }
   }
   card.playRing = playRing.data();
   card.captureRing = captureRing.data();

@@ -26,14 +26,23 @@ inline SHORT Load16(const UCHAR* p) {
 }
 inline VOID Store16(PUCHAR p, USHORT value) { RtlCopyMemory(p, &value, sizeof value); }
 
-// value limited to -limit ... limit. One range test instead of a compare at
-// each end: out of range, the sign alone picks the end.
+// value limited to -limit ... limit, with a select at each end (no branch:
+// how often samples saturate is up to the audio).
 inline LONG Clamp(LONG value, LONG limit) {
-  const LONG sign = value >> 31;
-  const LONG saturated = (limit ^ sign) - sign;
-  const ULONG offset = static_cast<ULONG>(value) + static_cast<ULONG>(limit);
-  return offset > 2 * static_cast<ULONG>(limit) ? saturated : value;
+  value = value > limit ? limit : value;
+  return value < -limit ? -limit : value;
 }
+
+// The same for a whole loop, the two ends held in registers: given them as
+// constants, the compiler rebuilds each one before every compare.
+struct Range {
+  LONG high, low;
+  explicit Range(LONG limit) : high(limit), low(-limit) { asm("" : "+r"(high), "+r"(low)); }
+  LONG operator()(LONG value) const {
+    value = value > high ? high : value;
+    return value < low ? low : value;
+  }
+};
 
 // value * percent / 100, truncated toward zero like the division, without
 // dividing: factor = percent * kReciprocal100 with 0 < percent, and

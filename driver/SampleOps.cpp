@@ -46,11 +46,12 @@ VOID MapBlock(PUCHAR dst, const UCHAR* src, ULONG length, Transform transform) {
 // dst = a + b; dst may be a or b.
 template <typename Codec>
 VOID MixBlock(PUCHAR dst, const UCHAR* a, const UCHAR* b, ULONG length) {
+  const codec::Range limit(Codec::kMixLimit);
   for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
     LONG s[codec::kGroupSamples];
     EachSample([&](int k) KV_ALWAYS_INLINE { s[k] = Codec::Get(a + i, k) + Codec::Get(b + i, k); });
     EachSample([&](int k) KV_ALWAYS_INLINE {
-      Codec::Put(dst + i, k, Clamp(s[k], Codec::kMixLimit));
+      Codec::Put(dst + i, k, limit(s[k]));
     });
   }
 }
@@ -59,11 +60,12 @@ VOID MixBlock(PUCHAR dst, const UCHAR* a, const UCHAR* b, ULONG length) {
 template <typename Codec>
 VOID MixTwiceBlock(PUCHAR first, PUCHAR second, const UCHAR* a, const UCHAR* b, const UCHAR* c,
                    ULONG length) {
+  const codec::Range limit(Codec::kMixLimit);
   for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
     EachSample([&](int k) KV_ALWAYS_INLINE {
-      const LONG x = Clamp(Codec::Get(a + i, k) + Codec::Get(b + i, k), Codec::kMixLimit);
+      const LONG x = limit(Codec::Get(a + i, k) + Codec::Get(b + i, k));
       Codec::Put(first + i, k, x);
-      Codec::Put(second + i, k, Clamp(x + Codec::Get(c + i, k), Codec::kMixLimit));
+      Codec::Put(second + i, k, limit(x + Codec::Get(c + i, k)));
     });
   }
 }
@@ -74,8 +76,9 @@ template <typename Codec>
 VOID GainBlock(PUCHAR dst, const UCHAR* src, ULONG length, LONG volume) {
   if (volume > 0 && volume <= Codec::kMaxPercent) {
     const LONGLONG factor = PercentFactor(volume);
+    const codec::Range limit(Codec::kMax);
     MapBlock<Codec>(dst, src, length,
-                    [factor](LONG s) { return Clamp(Percent(s, factor), Codec::kMax); });
+                    [factor, limit](LONG s) { return limit(Percent(s, factor)); });
   } else {
     MapBlock<Codec>(dst, src, length, [volume](LONG s) {
       LONGLONG scaled = static_cast<LONGLONG>(s) * volume / 100;
@@ -227,6 +230,7 @@ VOID NormalClientRenderPass(const UCHAR* render, const UCHAR* llp, LONGLONG duck
   PUCHAR out = card.outBlock.data;
   const UCHAR* in = card.inBlock.data;
   const ULONG length = card.blockBytes;
+  const codec::Range limit(Codec::kMixLimit);
   for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
     // The previous tick's mix: each sample is taken before the one ahead of
     // it is replaced (a packed sample's put reaches into the next).
@@ -234,14 +238,14 @@ VOID NormalClientRenderPass(const UCHAR* render, const UCHAR* llp, LONGLONG duck
     EachSample([&](int k) KV_ALWAYS_INLINE {
       const LONG input = Codec::Get(in + i, k);
       if constexpr (Loopback) {
-        Codec::Put(rec + i, k, Clamp(previous + input, Codec::kMixLimit));
+        Codec::Put(rec + i, k, limit(previous + input));
         if (k < codec::kGroupSamples - 1) previous = Codec::Get(mix + i, k + 1);
       }
       const LONG played = Ducked<D>(Codec::Get(render + i, k), duckFactor);
       Codec::Put(sys + i, k, played);
-      const LONG mixed = Clamp(Codec::Get(llp + i, k) + played, Codec::kMixLimit);
+      const LONG mixed = limit(Codec::Get(llp + i, k) + played);
       Codec::Put(mix + i, k, mixed);
-      if constexpr (Monitor) Codec::Put(out + i, k, Clamp(mixed + input, Codec::kMixLimit));
+      if constexpr (Monitor) Codec::Put(out + i, k, limit(mixed + input));
     });
   }
 }
@@ -280,11 +284,12 @@ VOID ClientRenderMixPass(const UCHAR* render, const UCHAR* llp, LONGLONG duckFac
   PUCHAR sys = card.sysBlock.data;
   PUCHAR rec = card.recBlock.data;
   const ULONG length = card.blockBytes;
+  const codec::Range limit(Codec::kMixLimit);
   for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
     EachSample([&](int k) KV_ALWAYS_INLINE {
       const LONG played = Ducked<D>(Codec::Get(render + i, k), duckFactor);
       Codec::Put(sys + i, k, played);
-      Codec::Put(rec + i, k, Clamp(Codec::Get(llp + i, k) + played, Codec::kMixLimit));
+      Codec::Put(rec + i, k, limit(Codec::Get(llp + i, k) + played));
     });
   }
 }
