@@ -9,12 +9,14 @@
 
 namespace {
 
-// Every stream running, both switches on: the rows that do the most work.
-constexpr bench::Routing kNormalWorst{false, true, true, true, true, true};
-constexpr bench::Routing kEffectsWorst{true, true, true, true, true, true};
-// The same rows with the record gain at 100 and ducking off.
-constexpr bench::Routing kNormalPlain{false, true, true, true, true, true, false};
-constexpr bench::Routing kEffectsPlain{true, true, true, true, true, true, false};
+// Every stream running, both switches on: the rows that do the most work, at
+// the card's defaults (record gain 100, ducking off)...
+constexpr bench::Routing kNormalWorst{false, true, true, true, true, true, false};
+constexpr bench::Routing kEffectsWorst{true, true, true, true, true, true, false};
+// ... and with the costliest settings on top: a record gain to apply and
+// ducking part of the way down (the meter, and a product per render sample).
+constexpr bench::Routing kNormalGainDuck{false, true, true, true, true, true, true};
+constexpr bench::Routing kEffectsGainDuck{true, true, true, true, true, true, true};
 
 void ServiceTick(benchmark::State& state, unsigned rate, unsigned bits, unsigned frames,
                  bench::Routing routing) {
@@ -54,13 +56,15 @@ BENCHMARK_CAPTURE(ServiceTick, normal_44k_16bit_128, 44100, 16, 128, kNormalWors
 BENCHMARK_CAPTURE(TouchedBytesMemcpy, normal_44k_16bit_128, 44100, 16, 128, kNormalWorst);
 BENCHMARK_CAPTURE(ServiceTick, effects_44k_16bit_128, 44100, 16, 128, kEffectsWorst);
 BENCHMARK_CAPTURE(TouchedBytesMemcpy, effects_44k_16bit_128, 44100, 16, 128, kEffectsWorst);
-BENCHMARK_CAPTURE(ServiceTick, normal_44k_16bit_128_plain, 44100, 16, 128, kNormalPlain);
-BENCHMARK_CAPTURE(TouchedBytesMemcpy, normal_44k_16bit_128_plain, 44100, 16, 128, kNormalPlain);
-BENCHMARK_CAPTURE(ServiceTick, effects_44k_16bit_128_plain, 44100, 16, 128, kEffectsPlain);
-BENCHMARK_CAPTURE(TouchedBytesMemcpy, effects_44k_16bit_128_plain, 44100, 16, 128,
-                  kEffectsPlain);
-BENCHMARK_CAPTURE(ServiceTick, normal_96k_24bit_512_plain, 96000, 24, 512, kNormalPlain);
-BENCHMARK_CAPTURE(TouchedBytesMemcpy, normal_96k_24bit_512_plain, 96000, 24, 512, kNormalPlain);
-BENCHMARK_CAPTURE(ServiceTick, effects_96k_24bit_512_plain, 96000, 24, 512, kEffectsPlain);
-BENCHMARK_CAPTURE(TouchedBytesMemcpy, effects_96k_24bit_512_plain, 96000, 24, 512,
-                  kEffectsPlain);
+BENCHMARK_CAPTURE(ServiceTick, normal_44k_16bit_128_gain_duck, 44100, 16, 128, kNormalGainDuck);
+BENCHMARK_CAPTURE(TouchedBytesMemcpy, normal_44k_16bit_128_gain_duck, 44100, 16, 128,
+                  kNormalGainDuck);
+BENCHMARK_CAPTURE(ServiceTick, effects_44k_16bit_128_gain_duck, 44100, 16, 128, kEffectsGainDuck);
+BENCHMARK_CAPTURE(TouchedBytesMemcpy, effects_44k_16bit_128_gain_duck, 44100, 16, 128,
+                  kEffectsGainDuck);
+BENCHMARK_CAPTURE(ServiceTick, normal_96k_24bit_512_gain_duck, 96000, 24, 512, kNormalGainDuck);
+BENCHMARK_CAPTURE(TouchedBytesMemcpy, normal_96k_24bit_512_gain_duck, 96000, 24, 512,
+                  kNormalGainDuck);
+BENCHMARK_CAPTURE(ServiceTick, effects_96k_24bit_512_gain_duck, 96000, 24, 512, kEffectsGainDuck);
+BENCHMARK_CAPTURE(TouchedBytesMemcpy, effects_96k_24bit_512_gain_duck, 96000, 24, 512,
+                  kEffectsGainDuck);

@@ -15,15 +15,20 @@ TickFixture::TickFixture(unsigned rate, unsigned bits, unsigned frames, Routing 
   card.hwRingSize = kHardwareRingBytes;
   AllocateCardBlocks();
   ClearInputLevelHistory();
-  // The costliest settings: a gain to apply, ducking on (meter and duck).
+  // The costliest settings when asked: a gain to apply, ducking on (meter and duck).
   card.recordVolume = routing.gainAndDucking ? 150 : 100;
   card.duckingEnabled = routing.gainAndDucking ? 1 : 0;
   // Input at a fair level through a sensitivity of 200 keeps the ducking gain
   // between 50 and 100: every render sample is scaled, never just cleared.
   card.duckingSensitivity = 200;
+  // Full-scale noise everywhere: the mix saturates often, in no pattern.
+  std::uint32_t noise = 12345;
   for (auto* ring : {&playRing, &captureRing, &renderBuffer, &captureBuffer}) {
     ring->assign(kStreamBufferBytes, 0);
-    { std::uint32_t x = 12345; for (std::size_t i = 0; i < ring->size(); ++i) { x = x * 1664525u + 1013904223u; (*ring)[i] = static_cast<std::uint8_t>(x >> 24); } }
+    for (auto& byte : *ring) {
+      noise = noise * 1664525u + 1013904223u;
+      byte = static_cast<std::uint8_t>(noise >> 24);
+    }
   }
   card.playRing = playRing.data();
   card.captureRing = captureRing.data();

@@ -19,7 +19,7 @@ struct Routing {
   bool effects;
   bool L, R, C, M, P;
   // A record gain to apply and ducking on: the meter, the duck, no plain copies.
-  bool gainAndDucking = true;
+  bool gainAndDucking = false;
 };
 
 class TickFixture : public kernel::BusDevice {
