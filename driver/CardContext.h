@@ -114,6 +114,15 @@ struct CardContext {
 
 extern CardContext cardContext;
 
+// Runs change(cardContext) with streamLock held: between two service ticks.
+template <typename Change>
+VOID UnderStreamLock(Change change) {
+  KIRQL old;
+  KeAcquireSpinLock(&cardContext.streamLock, &old);
+  change(cardContext);
+  KeReleaseSpinLock(&cardContext.streamLock, old);
+}
+
 // Allocates the nine blocks, cleared; false (with none kept) if any allocation fails.
 bool AllocateCardBlocks();
 // Frees the blocks that exist; safe to call twice.

@@ -109,15 +109,8 @@ NTSTATUS Claim(Request& request) {
   return STATUS_SUCCESS;
 }
 
-// Switches, volume and ducking are read by the service tick under streamLock.
-template <typename Change>
-VOID UnderStreamLock(Change change) {
-  KIRQL old;
-  KeAcquireSpinLock(&cardContext.streamLock, &old);
-  change(cardContext);
-  KeReleaseSpinLock(&cardContext.streamLock, old);
-}
-
+// Switches, volume, ducking and the format are the service tick's to read:
+// they change, and are read back, under streamLock (UnderStreamLock).
 NTSTATUS Act(Request& request) {
   auto& card = cardContext;
   const UCHAR action = request.output[kActionOffset];

@@ -48,15 +48,8 @@ VOID ProgramCaptureDma() {
   WriteRegister(card.registers, reg::kCaptureStart, reg::kStart);
 }
 
-// The ring positions are the service DPC's; a stop or restart from passive
-// level changes them under streamLock, between two ticks.
-template <typename Change>
-VOID BetweenTicks(Change change) {
-  KIRQL old;
-  KeAcquireSpinLock(&cardContext.streamLock, &old);
-  change(cardContext);
-  KeReleaseSpinLock(&cardContext.streamLock, old);
-}
+// The ring positions are the service DPC's: a stop or restart from passive
+// level changes them between two ticks (UnderStreamLock).
 
 VOID StopPlaybackDma() {
   PAGED_CODE();
@@ -64,7 +57,7 @@ VOID StopPlaybackDma() {
     RegisterSequence sequence;
     WriteRegister(cardContext.registers, reg::kPlayStop, reg::kPlayStopValue);
   }
-  BetweenTicks([](CardContext& card) {
+  UnderStreamLock([](CardContext& card) {
     card.playFillPos = 0;
     card.playHwPos = 0;
   });
@@ -76,7 +69,7 @@ VOID StopCaptureDma() {
     RegisterSequence sequence;
     WriteRegister(cardContext.registers, reg::kCaptureStop, reg::kCaptureStopValue);
   }
-  BetweenTicks([](CardContext& card) {
+  UnderStreamLock([](CardContext& card) {
     card.captureReadPos = 0;
     card.captureHwPos = 0;
   });
@@ -84,7 +77,7 @@ VOID StopCaptureDma() {
 
 VOID RestartDma() {
   PAGED_CODE();
-  BetweenTicks([](CardContext& card) {
+  UnderStreamLock([](CardContext& card) {
     RtlZeroMemory(card.playRing, card.hwRingSize);
     RtlZeroMemory(card.captureRing, card.hwRingSize);
     card.captureReadPos = 0;
