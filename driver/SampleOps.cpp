@@ -33,25 +33,30 @@ KV_ALWAYS_INLINE inline VOID EachSample(F f) {
   }
 }
 
-// dst = f(src) group by group; dst may be src.
+// dst = f(src) sample by sample; dst may be src: each sample is taken before
+// the one behind it is put (a packed sample's put reaches into the next).
 template <typename Codec, typename Transform>
 VOID MapBlock(PUCHAR dst, const UCHAR* src, ULONG length, Transform transform) {
   for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
-    LONG s[codec::kGroupSamples];
-    EachSample([&](int k) KV_ALWAYS_INLINE { s[k] = Codec::Get(src + i, k); });
-    EachSample([&](int k) KV_ALWAYS_INLINE { Codec::Put(dst + i, k, transform(s[k])); });
+    LONG next = Codec::Get(src + i, 0);
+    EachSample([&](int k) KV_ALWAYS_INLINE {
+      const LONG s = next;
+      if (k < codec::kGroupSamples - 1) next = Codec::Get(src + i, k + 1);
+      Codec::Put(dst + i, k, transform(s));
+    });
   }
 }
 
-// dst = a + b; dst may be a or b.
+// dst = a + b; dst may be a or b (taken ahead as in MapBlock).
 template <typename Codec>
 VOID MixBlock(PUCHAR dst, const UCHAR* a, const UCHAR* b, ULONG length) {
   const codec::Range limit(Codec::kMixLimit);
   for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
-    LONG s[codec::kGroupSamples];
-    EachSample([&](int k) KV_ALWAYS_INLINE { s[k] = Codec::Get(a + i, k) + Codec::Get(b + i, k); });
+    LONG next = Codec::Get(a + i, 0) + Codec::Get(b + i, 0);
     EachSample([&](int k) KV_ALWAYS_INLINE {
-      Codec::Put(dst + i, k, limit(s[k]));
+      const LONG sum = next;
+      if (k < codec::kGroupSamples - 1) next = Codec::Get(a + i, k + 1) + Codec::Get(b + i, k + 1);
+      Codec::Put(dst + i, k, limit(sum));
     });
   }
 }
