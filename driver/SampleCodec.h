@@ -52,9 +52,8 @@ struct Range {
 inline constexpr LONGLONG kReciprocal100 = 0x51EB851F;  // ceil(2^37 / 100)
 inline constexpr int kReciprocalShift = 37;
 inline LONGLONG PercentFactor(LONG percent) { return percent * kReciprocal100; }
-inline LONG Percent(LONG value, LONGLONG factor) {
-  return static_cast<LONG>((static_cast<LONGLONG>(value) * factor) >> kReciprocalShift) -
-         (value >> 31);
+inline LONG Percent(LONGLONG value, LONGLONG factor) {
+  return static_cast<LONG>(((value * factor) >> kReciprocalShift) - (value >> 63));
 }
 
 inline constexpr int kGroupSamples = 16;
@@ -67,6 +66,8 @@ struct Pcm16 {
   static constexpr LONG kMaxPercent = 65535;
 
   static LONG Get(const UCHAR* group, int k) { return Load16(group + 2 * k); }
+  // The same widened, for a product: the load extends it.
+  static LONGLONG Get64(const UCHAR* group, int k) { return Load16(group + 2 * k); }
   static VOID Put(PUCHAR group, int k, LONG s) {
     Store16(group + 2 * k, static_cast<USHORT>(s));
   }
@@ -83,6 +84,11 @@ struct Pcm24 {
   static LONG Get(const UCHAR* group, int k) {
     if (k == 0) return static_cast<LONG>(Load32(group) << 8) >> 8;
     return static_cast<LONG>(Load32(group + 3 * k - 1)) >> 8;
+  }
+  // The same widened, for a product: the load extends it.
+  static LONGLONG Get64(const UCHAR* group, int k) {
+    if (k == 0) return static_cast<LONGLONG>(static_cast<LONG>(Load32(group) << 8)) >> 8;
+    return static_cast<LONGLONG>(static_cast<LONG>(Load32(group + 3 * k - 1))) >> 8;
   }
   // Put the samples of a group in order: each but the last writes a word
   // whose top byte the next one overwrites; the last stays inside the group.

@@ -38,10 +38,10 @@ KV_ALWAYS_INLINE inline VOID EachSample(F f) {
 template <typename Codec, typename Transform>
 VOID MapBlock(PUCHAR dst, const UCHAR* src, ULONG length, Transform transform) {
   for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
-    LONG next = Codec::Get(src + i, 0);
+    LONGLONG next = Codec::Get64(src + i, 0);
     EachSample([&](int k) KV_ALWAYS_INLINE {
-      const LONG s = next;
-      if (k < codec::kGroupSamples - 1) next = Codec::Get(src + i, k + 1);
+      const LONGLONG s = next;
+      if (k < codec::kGroupSamples - 1) next = Codec::Get64(src + i, k + 1);
       Codec::Put(dst + i, k, transform(s));
     });
   }
@@ -83,9 +83,9 @@ VOID GainBlock(PUCHAR dst, const UCHAR* src, ULONG length, LONG volume) {
     const LONGLONG factor = PercentFactor(volume);
     const codec::Range limit(Codec::kMax);
     MapBlock<Codec>(dst, src, length,
-                    [factor, limit](LONG s) { return limit(Percent(s, factor)); });
+                    [factor, limit](LONGLONG s) { return limit(Percent(s, factor)); });
   } else {
-    MapBlock<Codec>(dst, src, length, [volume](LONG s) {
+    MapBlock<Codec>(dst, src, length, [volume](LONGLONG s) {
       LONGLONG scaled = static_cast<LONGLONG>(s) * volume / 100;
       if (scaled > Codec::kMax) scaled = Codec::kMax;
       if (scaled < -Codec::kMax) scaled = -Codec::kMax;
@@ -98,7 +98,7 @@ VOID GainBlock(PUCHAR dst, const UCHAR* src, ULONG length, LONG volume) {
 template <typename Codec>
 VOID ScaleBlock(PUCHAR dst, const UCHAR* src, ULONG length, LONG gain) {
   const LONGLONG factor = PercentFactor(gain);
-  MapBlock<Codec>(dst, src, length, [factor](LONG s) { return Percent(s, factor); });
+  MapBlock<Codec>(dst, src, length, [factor](LONGLONG s) { return Percent(s, factor); });
 }
 
 LONG DuckGain() {
@@ -205,8 +205,8 @@ namespace {
 enum class Duck { Off, Silence, Scale };
 
 template <Duck D>
-inline LONG Ducked(LONG s, LONGLONG factor) {
-  if constexpr (D == Duck::Off) return s;
+inline LONG Ducked(LONGLONG s, LONGLONG factor) {
+  if constexpr (D == Duck::Off) return static_cast<LONG>(s);
   if constexpr (D == Duck::Silence) return 0;
   return Percent(s, factor);
 }
@@ -246,7 +246,7 @@ VOID NormalClientRenderPass(const UCHAR* render, const UCHAR* llp, LONGLONG duck
         Codec::Put(rec + i, k, limit(previous + input));
         if (k < codec::kGroupSamples - 1) previous = Codec::Get(mix + i, k + 1);
       }
-      const LONG played = Ducked<D>(Codec::Get(render + i, k), duckFactor);
+      const LONG played = Ducked<D>(Codec::Get64(render + i, k), duckFactor);
       Codec::Put(sys + i, k, played);
       const LONG mixed = limit(Codec::Get(llp + i, k) + played);
       Codec::Put(mix + i, k, mixed);
@@ -292,7 +292,7 @@ VOID ClientRenderMixPass(const UCHAR* render, const UCHAR* llp, LONGLONG duckFac
   const codec::Range limit(Codec::kMixLimit);
   for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
     EachSample([&](int k) KV_ALWAYS_INLINE {
-      const LONG played = Ducked<D>(Codec::Get(render + i, k), duckFactor);
+      const LONG played = Ducked<D>(Codec::Get64(render + i, k), duckFactor);
       Codec::Put(sys + i, k, played);
       Codec::Put(rec + i, k, limit(Codec::Get(llp + i, k) + played));
     });
