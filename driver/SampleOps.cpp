@@ -125,6 +125,16 @@ LONGLONG MeterSum(const UCHAR* data, ULONG frames) {
   return sum;
 }
 
+// The average magnitude of the first frames' left samples, in percent of
+// full scale (0 ... 100).
+template <typename Codec>
+LONG BlockLevel(const AudioBlock& block) {
+  const ULONG frameBytes = Codec::kGroupBytes / (codec::kGroupSamples / 2);
+  const ULONG frames = block.length / frameBytes < kMeterFrames ? block.length / frameBytes
+                                                                 : kMeterFrames;
+  return static_cast<LONG>(MeterSum<Codec>(block.data, frames) / kMeterFrames * 100 / Codec::kMax);
+}
+
 }  // namespace
 
 VOID ClearInputLevelHistory() {
@@ -148,22 +158,14 @@ VOID CopyGained(AudioBlock& destination, const UCHAR* source) {
 VOID ApplyRecordGain(AudioBlock& block) { CopyGained(block, block.data); }
 
 VOID MeasureInputLevel(const AudioBlock& block) {
-  auto& card = cardContext;
-  if (!card.duckingEnabled) return;
-  const bool wide = Wide();
-  const ULONG frameBytes = wide ? 6 : 4;
-  const LONG fullScale = wide ? Pcm24::kMax : Pcm16::kMax;
-  const ULONG frames = block.length / frameBytes < kMeterFrames ? block.length / frameBytes
-                                                                 : kMeterFrames;
-  const LONGLONG sum = wide ? MeterSum<Pcm24>(block.data, frames)
-                            : MeterSum<Pcm16>(block.data, frames);
-  LONGLONG level = (sum / kMeterFrames) * 100 / fullScale;
-  if (card.duckingSensitivity != 0) level = level * 100 / card.duckingSensitivity;
-  // The history holds 32-bit entries; keep an extreme sensitivity from wrapping them.
-  if (level > 0x7FFFFF) level = 0x7FFFFF;
-  if (level < -0x7FFFFF) level = -0x7FFFFF;
+  if (!cardContext.duckingEnabled) return;
+  LONG level = Wide() ? BlockLevel<Pcm24>(block) : BlockLevel<Pcm16>(block);
+  // 0 ... 100 before the sensitivity: whatever the sensitivity, an entry stays
+  // within +-10,000 and the history's sum far inside its 64 bits.
+  const LONG sensitivity = cardContext.duckingSensitivity;
+  if (sensitivity != 0) level = level * 100 / sensitivity;
   historySum += level - levelHistory[historyIndex];
-  levelHistory[historyIndex] = static_cast<LONG>(level);
+  levelHistory[historyIndex] = level;
   historyIndex = (historyIndex + 1) % kHistoryEntries;
 }
 
