@@ -10,6 +10,7 @@
 #include "Controller.h"
 #include "MachineTest.h"
 #include "Rings.h"
+#include "ScratchDir.h"
 #include "card/wav/WavReader.h"
 #include "kernel/host/Bus.h"
 #include "kernel/host/KernelHost.h"
@@ -158,12 +159,12 @@ TEST_F(Mailbox, MixerRecordWritesReachTheCardAndTheCache) {
 class PlaybackStart : public MachineTest {
  protected:
   machine::MachineOptions options() override {
-    output = ::testing::TempDir() + "korvane-playback-start-" + std::to_string(::getpid()) +
-             ".wav";
+    output = scratch.file("out.wav");
     machine::MachineOptions machineOptions;
     machineOptions.card.outputPath = output;
     return machineOptions;
   }
+  machine::testing::ScratchDir scratch;
   std::string output;
 };
 

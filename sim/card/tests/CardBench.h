@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "TempDir.h"
+#include "ScratchDir.h"
 #include "card/ControllerPacket.h"
 #include "card/VirtualCard.h"
 #include "kernel/Types.h"
@@ -64,7 +64,7 @@ class CardBench : public ::testing::Test {
   ControllerPacket reply() const;
   void writeMixer(const ControllerRecord& record);
 
-  TempDir temp;
+  machine::testing::ScratchDir temp;
   std::unique_ptr<VirtualCard> card;
   std::vector<ServicedInterrupt> serviced;
   // Called at the end of each service run, on the interrupting thread.

@@ -6,13 +6,13 @@
 #include <iterator>
 #include <vector>
 
-#include "TempDir.h"
+#include "ScratchDir.h"
 #include "card/wav/WavReader.h"
 #include "card/wav/WavWriter.h"
 
 namespace {
 
-using card::testing::TempDir;
+using machine::testing::ScratchDir;
 using wav::Encoding;
 using wav::WavError;
 using wav::WavFormat;
@@ -77,7 +77,7 @@ class WavBuilder {
     std::memcpy(payload.data(), values.data(), payload.size());
     return data(payload);
   }
-  std::string save(const TempDir& dir, std::string_view name) const {
+  std::string save(const ScratchDir& dir, std::string_view name) const {
     const std::string path = dir.file(name);
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
@@ -117,7 +117,7 @@ void PrintTo(const DepthCase& c, std::ostream* out) {
 class WavWriterDepth : public ::testing::TestWithParam<DepthCase> {};
 
 TEST_P(WavWriterDepth, ReadsBackBitExactWithExtremes) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string path = dir.file("out.wav");
   const DepthCase& c = GetParam();
   {
@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The writer's promise: whatever moment the process dies at, the file on disk
 // is a complete WAV file describing exactly the frames written so far.
 TEST(WavWriter, HeaderDescribesTheFileAfterEveryWrite) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string path = dir.file("growing.wav");
   WavWriter writer(path, WavFormat{Encoding::Pcm, 44100, 2, 24});
 
@@ -160,7 +160,7 @@ TEST(WavWriter, HeaderDescribesTheFileAfterEveryWrite) {
 }
 
 TEST(WavWriter, FormatCanChangeOnlyBeforeTheFirstFrame) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string path = dir.file("out.wav");
   WavWriter writer(path, WavFormat{});
   writer.setFormat(WavFormat{Encoding::Pcm, 96000, 2, 24});
@@ -171,7 +171,7 @@ TEST(WavWriter, FormatCanChangeOnlyBeforeTheFirstFrame) {
 }
 
 TEST(WavWriter, RefusesWhatItCannotWrite) {
-  TempDir dir;
+  ScratchDir dir;
   try {
     WavWriter writer(dir.file("missing/dir/out.wav"), WavFormat{});
     FAIL() << "created a file in a directory that does not exist";
@@ -186,7 +186,7 @@ TEST(WavWriter, RefusesWhatItCannotWrite) {
 // The reader ----------------------------------------------------------------------
 
 TEST(WavReader, ShiftsIntegerSamplesToTheAskedDepth) {
-  TempDir dir;
+  ScratchDir dir;
   {
     WavWriter writer(dir.file("16.wav"), WavFormat{Encoding::Pcm, 48000, 2, 16});
     writer.writeFrames(std::vector<std::int32_t>{32767, -32768, -1, 1});
@@ -203,7 +203,7 @@ TEST(WavReader, ShiftsIntegerSamplesToTheAskedDepth) {
 }
 
 TEST(WavReader, ScalesFloatRoundsAndClips) {
-  TempDir dir;
+  ScratchDir dir;
   const std::vector<float> values = {1.0f, -1.0f, 0.5f, -0.25f, 1.5f, -1.5f, 0.0f, 0.75f / 32767};
   const std::vector<std::int32_t> expected = {32767, -32767, 16384, -8192, 32767, -32768, 0, 1};
   const auto plain = WavBuilder().riff().format(3, 2, 44100, 32).samples(values).save(dir, "f.wav");
@@ -219,7 +219,7 @@ TEST(WavReader, ScalesFloatRoundsAndClips) {
 }
 
 TEST(WavReader, SkipsForeignChunksAndReadsMono) {
-  TempDir dir;
+  ScratchDir dir;
   const auto path = WavBuilder()
                         .riff()
                         .chunk("JUNK", 3)  // odd length: padded to 4
@@ -238,7 +238,7 @@ TEST(WavReader, SkipsForeignChunksAndReadsMono) {
 }
 
 TEST(WavReader, TrustsTheFileOverADataSizeThatClaimsMore) {
-  TempDir dir;
+  ScratchDir dir;
   std::vector<std::uint8_t> payload = {1, 0, 2, 0, 3, 0, 4, 0, 5, 0};  // 2.5 frames
   const auto path =
       WavBuilder().riff().format(1, 2, 48000, 16).data(payload, 0xFFFFFFFF).save(dir, "cut.wav");
@@ -254,7 +254,7 @@ struct BadFile {
 };
 
 TEST(WavReader, RejectsWhatItCannotReadWithTheReason) {
-  TempDir dir;
+  ScratchDir dir;
   const std::vector<std::uint8_t> some(8, 0);
   const std::vector<BadFile> cases = {
       {"text", WavBuilder().riff("RIFX"), "not a RIFF/WAVE file"},

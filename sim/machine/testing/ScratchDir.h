@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace machine::testing {
 
@@ -15,7 +16,7 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
 
   const std::filesystem::path& path() const { return root; }
-  std::string file(const std::string& name) const { return (root / name).string(); }
+  std::string file(std::string_view name) const { return (root / name).string(); }
 
  private:
   std::filesystem::path root;
