@@ -11,18 +11,17 @@ VOID ServiceTick();
 VOID ApplyRecordGain(AudioBlock& block);
 // Adds the block's input level to the history while ducking is on.
 VOID MeasureInputLevel(const AudioBlock& block);
-// Scales playback down by the average input level of the history.
+// While ducking is on, scales playback down by the average input level of
+// the history.
 VOID DuckBlock(AudioBlock& block);
 // destination = a + b, sample by sample, saturating (16-bit at +-32,700).
 VOID Mix(AudioBlock& destination, const AudioBlock& a, const AudioBlock& b);
 // The fused forms the tick uses, one pass each:
 // destination = source with the record gain (source: blockBytes in the capture ring).
 VOID CopyGained(AudioBlock& destination, const UCHAR* source);
-// destination = source ducked; length: blockBytes (whole groups of samples).
+// destination = source ducked (a copy while ducking is off); length:
+// blockBytes (whole groups of samples).
 VOID CopyDucked(AudioBlock& destination, const UCHAR* source, ULONG length);
-// first = a + b, then second = first + c.
-VOID MixTwice(AudioBlock& first, AudioBlock& second, const AudioBlock& a, const AudioBlock& b,
-              const AudioBlock& c);
 // The normal routing with the client and the render stream running, in one
 // pass: REC = MIX + IN (loopback, before MIX changes), SYS = ducked render,
 // MIX = LLP + SYS, OUT = MIX + IN (monitor). render: blockBytes in one piece.

@@ -226,14 +226,13 @@ VOID InterleavePlayHalf(ULONG half) {
     } else {
       Interleave<2>(block.data, left, right, ClientFrames());
     }
-    if (card.routingMode == 0 && card.duckingEnabled) DuckBlock(block);
+    if (card.routingMode == 0) DuckBlock(block);
   }
   KeReleaseSpinLock(&lowLatency.bufferLock, old);
 }
 
-VOID DeinterleaveCaptureHalf() {
+VOID DeinterleaveCaptureHalf(ULONG half) {
   auto& card = cardContext;
-  const ULONG half = static_cast<ULONG>(ReadLongAcquire(&card.llHalf)) & 1;
   KeAcquireSpinLockAtDpcLevel(&lowLatency.bufferLock);
   const PUCHAR left = card.clientCapture[0][half];
   const PUCHAR right = card.clientCapture[1][half];

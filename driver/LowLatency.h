@@ -34,5 +34,6 @@ VOID LlStop();
 VOID InterleavePlayHalf(ULONG half);
 
 // The service tick (dispatch level, streamLock held).
-VOID DeinterleaveCaptureHalf();
+// Splits llCaptureBlock[half] into the client's two channel buffers of that half.
+VOID DeinterleaveCaptureHalf(ULONG half);
 VOID SignalClient();

@@ -8,7 +8,6 @@
 
 namespace {
 
-using codec::Clamp;
 using codec::Pcm16;
 using codec::Pcm24;
 using codec::Percent;
@@ -61,20 +60,6 @@ VOID MixBlock(PUCHAR dst, const UCHAR* a, const UCHAR* b, ULONG length) {
   }
 }
 
-// first = a + b, second = first + c; first and second apart from a, b and c.
-template <typename Codec>
-VOID MixTwiceBlock(PUCHAR first, PUCHAR second, const UCHAR* a, const UCHAR* b, const UCHAR* c,
-                   ULONG length) {
-  const codec::Range limit(Codec::kMixLimit);
-  for (ULONG_PTR i = 0; i < length; i += Codec::kGroupBytes) {
-    EachSample([&](int k) KV_ALWAYS_INLINE {
-      const LONG x = limit(Codec::Get(a + i, k) + Codec::Get(b + i, k));
-      Codec::Put(first + i, k, x);
-      Codec::Put(second + i, k, limit(x + Codec::Get(c + i, k)));
-    });
-  }
-}
-
 // s * volume / 100 limited to the format's range, for any volume: up to the
 // codec's largest percentage by the reciprocal, beyond it in 64 bits.
 template <typename Codec>
@@ -94,10 +79,10 @@ VOID GainBlock(PUCHAR dst, const UCHAR* src, ULONG length, LONG volume) {
   }
 }
 
-// A gain of 1 ... 99: the result never leaves the sample range.
+// A ducking gain of 1 ... 99 (as PercentFactor): the result never leaves the
+// sample range.
 template <typename Codec>
-VOID ScaleBlock(PUCHAR dst, const UCHAR* src, ULONG length, LONG gain) {
-  const LONGLONG factor = PercentFactor(gain);
+VOID ScaleBlock(PUCHAR dst, const UCHAR* src, ULONG length, LONGLONG factor) {
   MapBlock<Codec>(dst, src, length, [factor](LONGLONG s) { return Percent(s, factor); });
 }
 
@@ -108,6 +93,29 @@ LONG DuckGain() {
   if (gain < 0) gain = 0;
   if (gain > 100) gain = 100;
   return gain;
+}
+
+// How the render block is ducked on its way to SYS.
+enum class Duck { Off, Silence, Scale };
+
+template <Duck D>
+inline LONG Ducked(LONGLONG s, LONGLONG factor) {
+  if constexpr (D == Duck::Off) return static_cast<LONG>(s);
+  if constexpr (D == Duck::Silence) return 0;
+  return Percent(s, factor);
+}
+
+struct DuckSetting {
+  Duck duck;
+  LONGLONG factor;
+};
+
+DuckSetting CurrentDuck() {
+  if (!cardContext.duckingEnabled) return {Duck::Off, 0};
+  const LONG gain = DuckGain();
+  if (gain == 100) return {Duck::Off, 0};
+  if (gain == 0) return {Duck::Silence, 0};
+  return {Duck::Scale, PercentFactor(gain)};
 }
 
 template <typename Codec>
@@ -170,15 +178,21 @@ VOID MeasureInputLevel(const AudioBlock& block) {
 }
 
 VOID CopyDucked(AudioBlock& destination, const UCHAR* source, ULONG length) {
-  const LONG gain = DuckGain();
-  if (gain == 100) {
-    if (destination.data != source) RtlCopyMemory(destination.data, source, length);
-  } else if (gain == 0) {
-    RtlZeroMemory(destination.data, length);
-  } else if (Wide()) {
-    ScaleBlock<Pcm24>(destination.data, source, length, gain);
-  } else {
-    ScaleBlock<Pcm16>(destination.data, source, length, gain);
+  const DuckSetting duck = CurrentDuck();
+  switch (duck.duck) {
+    case Duck::Off:
+      if (destination.data != source) RtlCopyMemory(destination.data, source, length);
+      return;
+    case Duck::Silence:
+      RtlZeroMemory(destination.data, length);
+      return;
+    case Duck::Scale:
+      if (Wide()) {
+        ScaleBlock<Pcm24>(destination.data, source, length, duck.factor);
+      } else {
+        ScaleBlock<Pcm16>(destination.data, source, length, duck.factor);
+      }
+      return;
   }
 }
 
@@ -192,39 +206,7 @@ VOID Mix(AudioBlock& destination, const AudioBlock& a, const AudioBlock& b) {
   }
 }
 
-VOID MixTwice(AudioBlock& first, AudioBlock& second, const AudioBlock& a, const AudioBlock& b,
-              const AudioBlock& c) {
-  if (Wide()) {
-    MixTwiceBlock<Pcm24>(first.data, second.data, a.data, b.data, c.data, cardContext.blockBytes);
-  } else {
-    MixTwiceBlock<Pcm16>(first.data, second.data, a.data, b.data, c.data, cardContext.blockBytes);
-  }
-}
-
 namespace {
-
-// How the render block is ducked on its way to SYS.
-enum class Duck { Off, Silence, Scale };
-
-template <Duck D>
-inline LONG Ducked(LONGLONG s, LONGLONG factor) {
-  if constexpr (D == Duck::Off) return static_cast<LONG>(s);
-  if constexpr (D == Duck::Silence) return 0;
-  return Percent(s, factor);
-}
-
-struct DuckSetting {
-  Duck duck;
-  LONGLONG factor;
-};
-
-DuckSetting CurrentDuck() {
-  if (!cardContext.duckingEnabled) return {Duck::Off, 0};
-  const LONG gain = DuckGain();
-  if (gain == 100) return {Duck::Off, 0};
-  if (gain == 0) return {Duck::Silence, 0};
-  return {Duck::Scale, PercentFactor(gain)};
-}
 
 // One pass over the groups of a block for the normal routing's busiest rows:
 // REC = MIX(previous) + IN, SYS = ducked render, MIX = LLP + SYS, OUT = MIX + IN.

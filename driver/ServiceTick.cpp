@@ -12,6 +12,7 @@ struct Tick {
   CardContext& card;
   ULONG block;
   ULONG unit;  // bytes of 10 ms of stereo audio: one notification
+  ULONG half;  // the client's half this tick plays and fills (one read of llHalf)
   bool R, C, L, M, P;
   AudioBlock& IN;
   AudioBlock& SYS;
@@ -55,16 +56,12 @@ VOID TakeRenderBlock(Tick& t) {
   const ULONG offset = static_cast<ULONG>(card.renderReadOffset);
   if (offset + t.block <= card.streamBufferSize) {
     // The usual case: one piece, copied and ducked in one pass.
-    if (card.duckingEnabled) {
-      CopyDucked(t.SYS, card.renderBuffer + offset, t.block);
-    } else {
-      RtlCopyMemory(t.SYS.data, card.renderBuffer + offset, t.block);
-    }
+    CopyDucked(t.SYS, card.renderBuffer + offset, t.block);
   } else {
     const ULONG first = card.streamBufferSize - offset;
     RtlCopyMemory(t.SYS.data, card.renderBuffer + offset, first);
     RtlCopyMemory(t.SYS.data + first, card.renderBuffer, t.block - first);
-    if (card.duckingEnabled) DuckBlock(t.SYS);
+    DuckBlock(t.SYS);
   }
   AdvanceRender(t);
 }
@@ -79,14 +76,18 @@ VOID CopyToCapture(Tick& t, const AudioBlock& source) {
   RtlCopyMemory(card.captureBuffer, source.data + first, t.block - first);
 }
 
-VOID AdvanceCapture(Tick& t) {
-  auto& card = t.card;
-  card.capturePosition = (card.capturePosition + t.block) % card.streamBufferSize;
-  card.captureNotifyBytes += t.block;
-  while (card.captureNotifyBytes >= t.unit) {
-    Notify(kCaptureIndex);
-    card.captureNotifyBytes -= t.unit;
+// A stream's position moves one block; a notification for each 10 ms passed.
+VOID AdvanceStream(Tick& t, ULONG& position, ULONG& notifyBytes, ULONG index) {
+  position = (position + t.block) % t.card.streamBufferSize;
+  notifyBytes += t.block;
+  while (notifyBytes >= t.unit) {
+    Notify(index);
+    notifyBytes -= t.unit;
   }
+}
+
+VOID AdvanceCapture(Tick& t) {
+  AdvanceStream(t, t.card.capturePosition, t.card.captureNotifyBytes, kCaptureIndex);
 }
 
 VOID DeliverCapture(Tick& t, const AudioBlock& source) {
@@ -95,9 +96,8 @@ VOID DeliverCapture(Tick& t, const AudioBlock& source) {
 }
 
 VOID FeedClient(Tick& t, const AudioBlock& source) {
-  const ULONG half = static_cast<ULONG>(ReadLongAcquire(&t.card.llHalf)) & 1;
-  RtlCopyMemory(t.card.llCaptureBlock[half].data, source.data, t.block);
-  DeinterleaveCaptureHalf();
+  RtlCopyMemory(t.card.llCaptureBlock[t.half].data, source.data, t.block);
+  DeinterleaveCaptureHalf(t.half);
 }
 
 // ---- Normal routing ----------------------------------------------------------------
@@ -142,7 +142,8 @@ const AudioBlock& NormalPlayback(Tick& t) {
       Mix(t.MIX, t.LLP, t.SYS);
       return t.MIX;
     }
-    MixTwice(t.MIX, t.OUT, t.LLP, t.SYS, t.IN);  // MIX = LLP + SYS; OUT = MIX + IN
+    Mix(t.MIX, t.LLP, t.SYS);
+    Mix(t.OUT, t.MIX, t.IN);
     return t.OUT;
   }
   if (t.L) {
@@ -243,6 +244,7 @@ VOID ServiceTick() {
   Tick t{card,
          card.blockBytes,
          card.bitDepth / 8 * card.sampleRate * 2 / 100,
+         half,
          card.renderRunning != 0,
          card.captureRunning != 0,
          card.llRunning != 0,
@@ -256,12 +258,7 @@ VOID ServiceTick() {
          card.llPlayBlock[half]};
 
   if (t.R && card.renderPrimed) {
-    card.renderPosition = (card.renderPosition + t.block) % card.streamBufferSize;
-    card.renderNotifyBytes += t.block;
-    while (card.renderNotifyBytes >= t.unit) {
-      Notify(kRenderIndex);
-      card.renderNotifyBytes -= t.unit;
-    }
+    AdvanceStream(t, card.renderPosition, card.renderNotifyBytes, kRenderIndex);
   }
 
   if (card.routingMode == 0) {
