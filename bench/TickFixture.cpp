@@ -1,5 +1,7 @@
 #include "TickFixture.h"
 
+#include "CardRegisters.h"
+
 namespace bench {
 
 TickFixture::TickFixture(unsigned rate, unsigned bits, unsigned frames, Routing routing) {
@@ -90,9 +92,9 @@ TickFixture::~TickFixture() {
 void TickFixture::registerRead(int, std::uint32_t offset) {
   auto& card = cardContext;
   std::uint32_t value = 0;
-  if (offset == 0x218) {  // one block of input is always ready
+  if (offset == reg::kCaptureWritePosition) {  // one block of input is always ready
     value = static_cast<std::uint32_t>((card.captureReadPos + card.blockBytes) % card.hwRingSize);
-  } else if (offset == 0x1AC) {  // the card two blocks behind the writer
+  } else if (offset == reg::kPlayReadPosition) {  // the card two blocks behind the writer
     value = static_cast<std::uint32_t>((card.playFillPos + card.hwRingSize - 2 * card.blockBytes) %
                                        card.hwRingSize);
   }

@@ -84,7 +84,8 @@ struct CardContext {
   ULONG hwRingSize;
   AudioBlock inBlock;
 
-  // ---- Card format and switches: single words, read without a lock -------------
+  // ---- Card format and switches: changed under streamLock; the tick reads them
+  // with it held, the interrupt routine reads blockBytes alone ---------------------
   LONG routingMode;
   ULONG sampleRate;
   ULONG bitDepth;

@@ -16,11 +16,7 @@ ULONG GetWord(const UCHAR* bytes) {
 
 }  // namespace
 
-UCHAR PacketChecksum(const UCHAR* packet) {
-  UCHAR sum = 0;
-  for (ULONG i = 0; i < kPacketBytes - 1; ++i) sum = static_cast<UCHAR>(sum + packet[i]);
-  return static_cast<UCHAR>(~sum);
-}
+UCHAR PacketChecksum(const UCHAR* packet) { return cardctl::packetChecksum(packet); }
 
 VOID SendControllerPacket(const UCHAR* packet, ULONG length) {
   if (length > 0 && packet[0] == kWriteMixerRecord && length >= 9) {

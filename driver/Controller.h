@@ -3,14 +3,15 @@
 #pragma once
 
 #include "Kernel.h"
+#include "shared/CardControl.h"
 
-inline constexpr ULONG kPacketBytes = 10;
-inline constexpr UCHAR kReadRequest = 0x41;
-inline constexpr UCHAR kWriteRecordBase = 0x40;
+inline constexpr ULONG kPacketBytes = cardctl::kPacketBytes;
+inline constexpr UCHAR kReadRequest = cardctl::kReadCommand;
+inline constexpr UCHAR kWriteRecordBase = cardctl::kRecordCommandBase;
 inline constexpr UCHAR kMixerRecordIndex = 0x20;
 inline constexpr UCHAR kWriteMixerRecord = kWriteRecordBase + kMixerRecordIndex;  // 0x60
 
-// The bitwise NOT of the 8-bit sum of the packet's bytes 0 ... 8.
+// The bitwise NOT of the 8-bit sum of the packet's bytes 0 ... 8 (cardctl's).
 UCHAR PacketChecksum(const UCHAR* packet);
 
 // Writes the packet to the mailbox and rings the doorbell; a mixer-record

@@ -16,7 +16,6 @@ using namespace cardctl;
 namespace {
 
 PDRIVER_DISPATCH portClassDeviceControl;
-constexpr ULONG kRemoveLockSize = 24;
 PVOID const kRemoveLockTag = reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(kTagRemoveLock));
 
 // What a code's layout needs of the buffers. The output's first bytes may be

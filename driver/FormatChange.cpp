@@ -10,13 +10,12 @@ namespace {
 // ChangeCardFormat's work, registerLock held.
 ULONG ChangeFormatLocked(ULONG bits, ULONG rate, ULONG frames) {
   auto& card = cardContext;
-  KIRQL old;
-  KeAcquireSpinLock(&card.streamLock, &old);
-  const bool busy = card.renderRunning || card.captureRunning || card.llRunning ||
-                    ReadLongAcquire(&lowLatency.claimed);
-  const bool unchanged = bits == card.bitDepth && rate == card.sampleRate &&
-                         frames == card.bufferFrames;
-  KeReleaseSpinLock(&card.streamLock, old);
+  bool busy = false, unchanged = false;
+  UnderStreamLock([&](CardContext& c) {
+    busy = c.renderRunning || c.captureRunning || c.llRunning ||
+           ReadLongAcquire(&lowLatency.claimed);
+    unchanged = bits == c.bitDepth && rate == c.sampleRate && frames == c.bufferFrames;
+  });
   if (busy) return cardctl::kFormatBusy;
   if (unchanged) return cardctl::kFormatUnchanged;
 
@@ -33,14 +32,14 @@ ULONG ChangeFormatLocked(ULONG bits, ULONG rate, ULONG frames) {
   wait.QuadPart = -100000;  // 10 ms for the channels to drain
   KeDelayExecutionThread(KernelMode, FALSE, &wait);
 
-  KeAcquireSpinLock(&card.streamLock, &old);
-  card.sampleRate = rate;
-  card.bitDepth = bits;
-  card.bufferFrames = frames;
-  card.blockBytes = BlockBytesFor(bits, frames);
-  SetBlockLengths();
-  InterlockedExchange(&card.interruptCredit, 0);
-  KeReleaseSpinLock(&card.streamLock, old);
+  UnderStreamLock([&](CardContext& c) {
+    c.sampleRate = rate;
+    c.bitDepth = bits;
+    c.bufferFrames = frames;
+    c.blockBytes = BlockBytesFor(bits, frames);
+    SetBlockLengths();
+    InterlockedExchange(&c.interruptCredit, 0);
+  });
 
   if (engineRunning && card.engineReady) RestartDma();
   return cardctl::kFormatApplied;

@@ -3,14 +3,14 @@
 #include "BlockService.h"
 #include "CardContext.h"
 #include "SampleCodec.h"
+#include "shared/CardControl.h"
 
 LowLatencyState lowLatency;
 
 namespace {
 
-constexpr ULONG kRemoveLockSize = 24;
-constexpr ULONG kEventsInputBytes = 16;
-constexpr ULONG kMapInputBytes = 72;
+using cardctl::kEventsInputBytes;
+using cardctl::kMapInputBytes;
 
 ULONGLONG Word64(const UCHAR* input, ULONG index) {
   ULONGLONG value;
@@ -197,20 +197,18 @@ VOID UnmapClientBuffers() {
 }
 
 VOID LlStart() {
-  KIRQL old;
-  KeAcquireSpinLock(&cardContext.streamLock, &old);
-  InterlockedExchange(&cardContext.llHalf, 0);
-  cardContext.llRunning = 1;
-  KeReleaseSpinLock(&cardContext.streamLock, old);
+  UnderStreamLock([](CardContext& card) {
+    InterlockedExchange(&card.llHalf, 0);
+    card.llRunning = 1;
+  });
 }
 
 VOID LlStop() {
-  KIRQL old;
-  KeAcquireSpinLock(&cardContext.streamLock, &old);
-  cardContext.llRunning = 0;
-  InterlockedExchange(&cardContext.llHalf, 0);
-  cardContext.llEventIndex = 0;
-  KeReleaseSpinLock(&cardContext.streamLock, old);
+  UnderStreamLock([](CardContext& card) {
+    card.llRunning = 0;
+    InterlockedExchange(&card.llHalf, 0);
+    card.llEventIndex = 0;
+  });
 }
 
 VOID InterleavePlayHalf(ULONG half) {

@@ -4,6 +4,10 @@
 
 #include "Kernel.h"
 
+// The size every acquire and release of the remove lock names, as its
+// initialisation does.
+inline constexpr ULONG kRemoveLockSize = 24;
+
 struct LowLatencyState {
   PKEVENT events[2];  // referenced; guarded by eventLock
   PMDL captureMdls[2][2];  // [channel][half]

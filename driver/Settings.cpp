@@ -129,12 +129,11 @@ VOID SaveSettings() {
   if (!cardContext.registryPath.Buffer) return;
   // One consistent snapshot: the requests change these fields under streamLock.
   ULONG values[kValueCount];
-  KIRQL old;
-  KeAcquireSpinLock(&cardContext.streamLock, &old);
-  for (ULONG i = 0; i < kValueCount; ++i) {
-    RtlCopyMemory(&values[i], Values()[i].field, sizeof values[i]);
-  }
-  KeReleaseSpinLock(&cardContext.streamLock, old);
+  UnderStreamLock([&](CardContext&) {
+    for (ULONG i = 0; i < kValueCount; ++i) {
+      RtlCopyMemory(&values[i], Values()[i].field, sizeof values[i]);
+    }
+  });
   HANDLE key = OpenServiceKey(KEY_WRITE);
   if (!key) return;
   for (ULONG i = 0; i < kValueCount; ++i) {

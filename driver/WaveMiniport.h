@@ -40,7 +40,6 @@ class WaveMiniport final : public IMiniportWaveCyclic, public IWaveNotify, publi
   static NTSTATUS ValidateFormat(PKSDATAFORMAT dataFormat, ULONG pin);
 
   ULONG ChannelConfiguration() const { return channelConfiguration; }
-  PPORTWAVECYCLIC Port() const { return port; }
   PKMUTEX FormatLock() { return &formatLock; }
   // A stream's end: its index is free again.
   VOID StreamClosed(ULONG index);

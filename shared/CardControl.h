@@ -57,9 +57,12 @@ inline std::uint8_t packetChecksum(const std::uint8_t* packet) {
   for (std::uint32_t i = 0; i < kChecksumByte; ++i) sum = static_cast<std::uint8_t>(sum + packet[i]);
   return static_cast<std::uint8_t>(~sum);
 }
+// The controller holds 64 records of 8 bytes.
+inline constexpr unsigned kRecordCount = 64;
 // The card's 12-character identifier: six characters in each of two records.
 inline constexpr unsigned kIdFirstRecord = 5;
 inline constexpr unsigned kIdSecondRecord = 6;
+inline constexpr unsigned kIdCharsPerRecord = 6;
 
 // IOCTL_CARD_SET_SWITCH input: byte 0 the switch, byte 1 the value.
 inline constexpr std::uint8_t kSwitchMonitor = 1;   // "hearMyVoice"

@@ -14,15 +14,12 @@ namespace korvanectl {
 using Packet = std::array<std::uint8_t, cardctl::kPacketBytes>;
 using Record = std::array<std::uint8_t, 8>;
 
-inline constexpr unsigned kRecordCount = 64;
-inline constexpr std::uint8_t kReadCommand = 0x41;
-// A write of record N, and the reply to a read of it, is command 0x40 | N.
-inline constexpr std::uint8_t kRecordCommandBase = 0x40;
-
-// The card's identifier: six characters at the start of each of two records.
-inline constexpr unsigned kIdFirstRecord = 5;
-inline constexpr unsigned kIdSecondRecord = 6;
-inline constexpr unsigned kIdCharsPerRecord = 6;
+using cardctl::kIdCharsPerRecord;
+using cardctl::kIdFirstRecord;
+using cardctl::kIdSecondRecord;
+using cardctl::kReadCommand;
+using cardctl::kRecordCommandBase;
+using cardctl::kRecordCount;
 
 Packet readRequest(unsigned index);
 Packet writeRequest(unsigned index, const Record& data);
