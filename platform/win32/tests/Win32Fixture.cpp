@@ -29,11 +29,7 @@ void Win32Devices::TearDown() {
     EXPECT_TRUE(report.clean) << report.outstanding.bytes << " bytes left";
     embedded.reset();
   }
-  if (host) {
-    const auto stopped = host->stop();
-    EXPECT_EQ(stopped.status, 0);
-    EXPECT_EQ(stopped.lastLine, "pool outstanding: 0 bytes in 0 allocations");
-  }
+  if (host) machine::testing::expectCleanStop(*host);
 }
 
 std::string transportName(const ::testing::TestParamInfo<Transport>& info) {

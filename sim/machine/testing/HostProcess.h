@@ -2,6 +2,8 @@
 // scratch folder.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,5 +41,12 @@ class HostProcess {
 
 // The korvane-host program of this build.
 const char* hostProgram();
+
+// Stops the host and checks it ended well, its pool empty.
+inline void expectCleanStop(HostProcess& host) {
+  const auto stopped = host.stop();
+  EXPECT_EQ(stopped.status, 0);
+  EXPECT_EQ(stopped.lastLine, "pool outstanding: 0 bytes in 0 allocations");
+}
 
 }  // namespace machine::testing

@@ -76,12 +76,6 @@ class Host : public ::testing::Test {
     return std::make_unique<HostProcess>(scratch.path().string(),
                                          HostSettings{scratch.file("state"), "", ""});
   }
-  static void expectCleanStop(HostProcess& host) {
-    const auto stopped = host.stop();
-    EXPECT_EQ(stopped.status, 0);
-    EXPECT_EQ(stopped.lastLine, "pool outstanding: 0 bytes in 0 allocations");
-  }
-
   ScratchDir scratch;
 };
 

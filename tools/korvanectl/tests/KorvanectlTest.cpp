@@ -39,12 +39,6 @@ class Korvanectl : public ::testing::Test {
     return std::make_unique<HostProcess>(scratch.path().string(),
                                          HostSettings{scratch.file("host-state"), input, output});
   }
-  static void expectCleanStop(HostProcess& host) {
-    const auto stopped = host.stop();
-    EXPECT_EQ(stopped.status, 0);
-    EXPECT_EQ(stopped.lastLine, "pool outstanding: 0 bytes in 0 allocations");
-  }
-
   ScratchDir scratch;
 };
 
