@@ -21,7 +21,15 @@ LONG levelHistory[kHistoryEntries];
 ULONG historyIndex;
 LONGLONG historySum;
 
-bool Wide() { return cardContext.bitDepth == 24; }
+// f(codec) with the card's sample format: Pcm24 or Pcm16.
+template <typename F>
+KV_ALWAYS_INLINE inline VOID WithCodec(F f) {
+  if (cardContext.bitDepth == 24) {
+    f(Pcm24{});
+  } else {
+    f(Pcm16{});
+  }
+}
 
 // The samples of a group, unrolled: f(0), f(1), ... with each k a constant.
 template <int K = 0, typename F>
@@ -118,6 +126,25 @@ DuckSetting CurrentDuck() {
   return {Duck::Scale, PercentFactor(gain)};
 }
 
+template <Duck D>
+struct DuckAs {
+  static constexpr Duck kDuck = D;
+};
+
+// f(DuckAs<the current duck>{}, its factor): the pass for each duck compiled apart.
+template <typename F>
+KV_ALWAYS_INLINE inline VOID WithDuck(F f) {
+  const DuckSetting duck = CurrentDuck();
+  switch (duck.duck) {
+    case Duck::Off:
+      return f(DuckAs<Duck::Off>{}, duck.factor);
+    case Duck::Silence:
+      return f(DuckAs<Duck::Silence>{}, duck.factor);
+    case Duck::Scale:
+      return f(DuckAs<Duck::Scale>{}, duck.factor);
+  }
+}
+
 template <typename Codec>
 LONGLONG MeterSum(const UCHAR* data, ULONG frames) {
   LONGLONG sum = 0;
@@ -156,18 +183,19 @@ VOID CopyGained(AudioBlock& destination, const UCHAR* source) {
   const ULONG length = cardContext.blockBytes;
   if (volume == 100) {
     RtlCopyMemory(destination.data, source, length);
-  } else if (Wide()) {
-    GainBlock<Pcm24>(destination.data, source, length, volume);
-  } else {
-    GainBlock<Pcm16>(destination.data, source, length, volume);
+    return;
   }
+  WithCodec([&](auto codec) {
+    GainBlock<decltype(codec)>(destination.data, source, length, volume);
+  });
 }
 
 VOID ApplyRecordGain(AudioBlock& block) { CopyGained(block, block.data); }
 
 VOID MeasureInputLevel(const AudioBlock& block) {
   if (!cardContext.duckingEnabled) return;
-  LONG level = Wide() ? BlockLevel<Pcm24>(block) : BlockLevel<Pcm16>(block);
+  LONG level = 0;
+  WithCodec([&](auto codec) { level = BlockLevel<decltype(codec)>(block); });
   // 0 ... 100 before the sensitivity: whatever the sensitivity, an entry stays
   // within +-10,000 and the history's sum far inside its 64 bits.
   const LONG sensitivity = cardContext.duckingSensitivity;
@@ -187,11 +215,9 @@ VOID CopyDucked(AudioBlock& destination, const UCHAR* source, ULONG length) {
       RtlZeroMemory(destination.data, length);
       return;
     case Duck::Scale:
-      if (Wide()) {
-        ScaleBlock<Pcm24>(destination.data, source, length, duck.factor);
-      } else {
-        ScaleBlock<Pcm16>(destination.data, source, length, duck.factor);
-      }
+      WithCodec([&](auto codec) {
+        ScaleBlock<decltype(codec)>(destination.data, source, length, duck.factor);
+      });
       return;
   }
 }
@@ -199,11 +225,9 @@ VOID CopyDucked(AudioBlock& destination, const UCHAR* source, ULONG length) {
 VOID DuckBlock(AudioBlock& block) { CopyDucked(block, block.data, cardContext.blockBytes); }
 
 VOID Mix(AudioBlock& destination, const AudioBlock& a, const AudioBlock& b) {
-  if (Wide()) {
-    MixBlock<Pcm24>(destination.data, a.data, b.data, cardContext.blockBytes);
-  } else {
-    MixBlock<Pcm16>(destination.data, a.data, b.data, cardContext.blockBytes);
-  }
+  WithCodec([&](auto codec) {
+    MixBlock<decltype(codec)>(destination.data, a.data, b.data, cardContext.blockBytes);
+  });
 }
 
 namespace {
@@ -239,33 +263,6 @@ VOID NormalClientRenderPass(const UCHAR* render, const UCHAR* llp, LONGLONG duck
   }
 }
 
-template <typename Codec, Duck D>
-VOID DispatchNormal(const UCHAR* render, const UCHAR* llp, bool loopback, bool monitor,
-                    LONGLONG factor) {
-  if (loopback && monitor) {
-    NormalClientRenderPass<Codec, true, true, D>(render, llp, factor);
-  } else if (loopback) {
-    NormalClientRenderPass<Codec, true, false, D>(render, llp, factor);
-  } else if (monitor) {
-    NormalClientRenderPass<Codec, false, true, D>(render, llp, factor);
-  } else {
-    NormalClientRenderPass<Codec, false, false, D>(render, llp, factor);
-  }
-}
-
-template <typename Codec>
-VOID DispatchNormal(const UCHAR* render, const UCHAR* llp, bool loopback, bool monitor) {
-  const DuckSetting duck = CurrentDuck();
-  switch (duck.duck) {
-    case Duck::Off:
-      return DispatchNormal<Codec, Duck::Off>(render, llp, loopback, monitor, 0);
-    case Duck::Silence:
-      return DispatchNormal<Codec, Duck::Silence>(render, llp, loopback, monitor, 0);
-    case Duck::Scale:
-      return DispatchNormal<Codec, Duck::Scale>(render, llp, loopback, monitor, duck.factor);
-  }
-}
-
 // SYS = ducked render, REC = LLP + SYS.
 template <typename Codec, Duck D>
 VOID ClientRenderMixPass(const UCHAR* render, const UCHAR* llp, LONGLONG duckFactor) {
@@ -283,34 +280,31 @@ VOID ClientRenderMixPass(const UCHAR* render, const UCHAR* llp, LONGLONG duckFac
   }
 }
 
-template <typename Codec>
-VOID DispatchClientRenderMix(const UCHAR* render, const UCHAR* llp) {
-  const DuckSetting duck = CurrentDuck();
-  switch (duck.duck) {
-    case Duck::Off:
-      return ClientRenderMixPass<Codec, Duck::Off>(render, llp, 0);
-    case Duck::Silence:
-      return ClientRenderMixPass<Codec, Duck::Silence>(render, llp, 0);
-    case Duck::Scale:
-      return ClientRenderMixPass<Codec, Duck::Scale>(render, llp, duck.factor);
-  }
-}
-
 }  // namespace
 
 VOID NormalClientRenderBlocks(const UCHAR* render, const AudioBlock& llp, bool loopback,
                               bool monitor) {
-  if (Wide()) {
-    DispatchNormal<Pcm24>(render, llp.data, loopback, monitor);
-  } else {
-    DispatchNormal<Pcm16>(render, llp.data, loopback, monitor);
-  }
+  WithCodec([&](auto codec) {
+    WithDuck([&](auto duck, LONGLONG factor) {
+      using Codec = decltype(codec);
+      constexpr Duck D = decltype(duck)::kDuck;
+      if (loopback && monitor) {
+        NormalClientRenderPass<Codec, true, true, D>(render, llp.data, factor);
+      } else if (loopback) {
+        NormalClientRenderPass<Codec, true, false, D>(render, llp.data, factor);
+      } else if (monitor) {
+        NormalClientRenderPass<Codec, false, true, D>(render, llp.data, factor);
+      } else {
+        NormalClientRenderPass<Codec, false, false, D>(render, llp.data, factor);
+      }
+    });
+  });
 }
 
 VOID ClientRenderMixBlocks(const UCHAR* render, const AudioBlock& llp) {
-  if (Wide()) {
-    DispatchClientRenderMix<Pcm24>(render, llp.data);
-  } else {
-    DispatchClientRenderMix<Pcm16>(render, llp.data);
-  }
+  WithCodec([&](auto codec) {
+    WithDuck([&](auto duck, LONGLONG factor) {
+      ClientRenderMixPass<decltype(codec), decltype(duck)::kDuck>(render, llp.data, factor);
+    });
+  });
 }
