@@ -144,4 +144,9 @@ std::u16string fromUtf8(std::string_view text) {
   return decoded ? std::move(decoded->text) : std::u16string();
 }
 
+std::u16string fromAnsi(std::string_view text) {
+  auto decoded = decodeText(CP_ACP, text);
+  return decoded ? std::move(decoded->text) : std::u16string();
+}
+
 }  // namespace win32

@@ -35,5 +35,7 @@ std::optional<Encoded> encodeText(UINT codePage, std::u16string_view text,
 // need; invalid input is replaced, not refused.
 std::string toUtf8(std::u16string_view text);
 std::u16string fromUtf8(std::string_view text);
+// Text in the current ANSI code page; empty when that page cannot be had.
+std::u16string fromAnsi(std::string_view text);
 
 }  // namespace win32

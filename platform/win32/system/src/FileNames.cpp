@@ -23,8 +23,7 @@ std::string pathFromWide(std::u16string_view name) {
 }
 
 std::string pathFromAnsi(std::string_view name) {
-  auto decoded = decodeText(CP_ACP, name);
-  return pathFromWide(decoded ? std::u16string_view(decoded->text) : std::u16string_view());
+  return pathFromWide(fromAnsi(name));
 }
 
 std::string executableDirectory() {

@@ -128,8 +128,7 @@ BOOL createProcess(const Request& request, LPVOID environment,
 
 std::optional<std::string> utf8FromAnsi(LPCSTR text) {
   if (!text) return std::nullopt;
-  auto decoded = decodeText(CP_ACP, text);
-  return toUtf8(decoded ? std::u16string_view(decoded->text) : std::u16string_view());
+  return toUtf8(fromAnsi(text));
 }
 
 std::optional<std::string> utf8FromWide(LPCWSTR text) {

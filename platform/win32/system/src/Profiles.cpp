@@ -42,8 +42,7 @@ std::optional<std::u16string> readProfile(const std::string& path) {
     return text;
   }
   if (content.starts_with("\xEF\xBB\xBF")) return fromUtf8(content.substr(3));
-  auto decoded = decodeText(CP_ACP, content);
-  return decoded ? std::move(decoded->text) : std::u16string();
+  return win32::fromAnsi(content);
 }
 
 Answer lookUp(const std::optional<std::u16string>& section,
@@ -108,13 +107,12 @@ DWORD copyList(const std::vector<std::basic_string<Char>>& names, Char* buffer, 
   return size - 2;
 }
 
-std::optional<std::u16string> fromAnsi(LPCSTR text) {
+std::optional<std::u16string> ansiArgument(LPCSTR text) {
   if (!text) return std::nullopt;
-  auto decoded = decodeText(CP_ACP, text);
-  return decoded ? std::move(decoded->text) : std::u16string();
+  return win32::fromAnsi(text);
 }
 
-std::optional<std::u16string> fromWide(LPCWSTR text) {
+std::optional<std::u16string> wideArgument(LPCWSTR text) {
   if (!text) return std::nullopt;
   return std::u16string(text);
 }
@@ -130,7 +128,7 @@ DWORD GetPrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR defaultVal
                                LPSTR returnedString, DWORD size, LPCSTR fileName) {
   if (!returnedString || size == 0) return 0;
   const Answer answer =
-      lookUp(fromAnsi(appName), fromAnsi(keyName), fromAnsi(defaultValue).value_or(u""),
+      lookUp(ansiArgument(appName), ansiArgument(keyName), ansiArgument(defaultValue).value_or(u""),
              fileName ? pathFromAnsi(fileName) : std::string());
   if (!answer.isList) return copyValue<char>(toAnsi(answer.value), returnedString, size);
   std::vector<std::string> names;
@@ -142,7 +140,7 @@ DWORD GetPrivateProfileStringW(LPCWSTR appName, LPCWSTR keyName, LPCWSTR default
                                LPWSTR returnedString, DWORD size, LPCWSTR fileName) {
   if (!returnedString || size == 0) return 0;
   const Answer answer =
-      lookUp(fromWide(appName), fromWide(keyName), fromWide(defaultValue).value_or(u""),
+      lookUp(wideArgument(appName), wideArgument(keyName), wideArgument(defaultValue).value_or(u""),
              fileName ? pathFromWide(fileName) : std::string());
   if (!answer.isList) return copyValue<WCHAR>(answer.value, returnedString, size);
   return copyList(answer.names, returnedString, size);
