@@ -39,7 +39,8 @@ const PKSDATARANGE DigitalRangeList[] = {
     const_cast<PKSDATARANGE>(&DigitalRanges[3].DataRange)};
 const PKSDATARANGE Ac3BridgeRanges[] = {const_cast<PKSDATARANGE>(&Ac3BridgeRange)};
 
-constexpr ULONG kAccessGetSetBasic = 0x203;
+constexpr ULONG kAccessGetSetBasic =
+    KSPROPERTY_TYPE_GET | KSPROPERTY_TYPE_SET | KSPROPERTY_TYPE_BASICSUPPORT;
 
 KSPIN_DESCRIPTOR PinOf(const PKSDATARANGE* ranges, ULONG rangeCount, KSPIN_DATAFLOW flow,
                        KSPIN_COMMUNICATION communication, const GUID* category,
